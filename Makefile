@@ -1,0 +1,53 @@
+# SPDX-License-Identifier: MIT
+# The commands of the README. Each installs what is missing first.
+
+JOBS ?= $(shell nproc)
+FUZZ_SECONDS ?= 600
+CMAKE_FLAGS := -DTORVASH_WARNINGS_AS_ERRORS=ON
+FUZZ_TARGETS := scan_result_page
+
+.PHONY: all deps build test asan bench fuzz-build fuzz format clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+build: deps
+	cmake -S . -B build -DCMAKE_BUILD_TYPE=Debug $(CMAKE_FLAGS)
+	cmake --build build -j $(JOBS)
+
+test: build
+	ctest --test-dir build --output-on-failure -j $(JOBS)
+
+# The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
+asan: deps
+	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DTORVASH_SANITIZERS=address,undefined $(CMAKE_FLAGS)
+	cmake --build build-asan -j $(JOBS)
+	ctest --test-dir build-asan --output-on-failure -j $(JOBS)
+
+bench: deps
+	cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DTORVASH_TESTS=OFF $(CMAKE_FLAGS)
+	cmake --build build-release -j $(JOBS) --target torvash_bench
+	build-release/bench/torvash_bench
+
+fuzz-build: deps
+	CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTORVASH_FUZZ=ON \
+		-DTORVASH_TESTS=OFF -DTORVASH_SANITIZERS=address,undefined $(CMAKE_FLAGS)
+	cmake --build build-fuzz -j $(JOBS)
+
+# Runs each fuzz target for FUZZ_SECONDS on a copy of its seed corpus; a crash stops with its input.
+fuzz: fuzz-build
+	@for target in $(FUZZ_TARGETS); do \
+		mkdir -p build-fuzz/corpus/$$target && \
+		cp -n fuzz/corpus/$$target/* build-fuzz/corpus/$$target/ && \
+		echo "fuzzing $$target for $(FUZZ_SECONDS) s" && \
+		build-fuzz/fuzz/fuzz_$$target -max_total_time=$(FUZZ_SECONDS) -max_len=4096 -timeout=10 \
+			-artifact_prefix=build-fuzz/ -print_final_stats=1 build-fuzz/corpus/$$target || exit 1; \
+	done
+
+format:
+	clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+clean:
+	rm -rf build build-asan build-release build-fuzz
