@@ -103,7 +103,8 @@ public:
         , m_quoteAfterLink(page, kQuote)
     {}
 
-    ListingHit extract(int32_t hit, int32_t ordinal)
+    /** The hit is rewritten by the next call, which reuses its texts' storage. */
+    const ListingHit& extract(int32_t hit, int32_t ordinal)
     {
         const TextView upToHit = LeftView(m_page, hit);
         const int32_t r = m_listingStart.find(TextLength(upToHit));
@@ -113,8 +114,10 @@ public:
         const int32_t titleEnd = m_quoteAfterTitle.find(block, titleStart);
         const int32_t linkStart = m_link.find(block, titleStart) + 6;
         const int32_t linkEnd = m_quoteAfterLink.find(block, linkStart);
-        return ListingHit{ordinal, MidText(block, titleStart, titleEnd - titleStart),
-                          MidText(block, linkStart, linkEnd - linkStart)};
+        m_hit.ordinal = ordinal;
+        m_hit.title.assign(MidView(block, titleStart, titleEnd - titleStart));
+        m_hit.link.assign(MidView(block, linkStart, linkEnd - linkStart));
+        return m_hit;
     }
 
 private:
@@ -124,6 +127,7 @@ private:
     FirstOccurrenceInBlock m_quoteAfterTitle;
     FirstOccurrenceInBlock m_link;
     FirstOccurrenceInBlock m_quoteAfterLink;
+    ListingHit m_hit;
 };
 
 /**

@@ -26,7 +26,8 @@ using ListingHitSink = std::function<void(const ListingHit&)>;
  * Finds the seller's listings on one result page and hands each to `deliverHit`, in page order, before
  * the scan goes on. The seller text is read afresh from `sellerText` at each point where the scan needs
  * it, so a change the sink or the user makes is seen at the next such point. False when the seller
- * is not on the page (no hit delivered). Time is linear in the page size, whatever the page holds.
+ * is not on the page (no hit delivered). The hit handed to the sink lives for that call only; the sink
+ * copies what it keeps. Time is linear in the page size, whatever the page holds.
  */
 bool ScanResultPage(TextView page, const SellerTextSource& sellerText, const ListingHitSink& deliverHit);
 

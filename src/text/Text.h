@@ -56,6 +56,9 @@ public:
     explicit Text(TextView view) : m_bytes(view.bytes()) {}
     explicit Text(std::string_view storage);
 
+    /** Takes the view's bytes, keeping this text's storage where it is large enough. */
+    void assign(TextView view) { m_bytes.assign(view.bytes()); }
+
     [[nodiscard]] std::string_view bytes() const { return m_bytes; }
     [[nodiscard]] const char* c_str() const { return m_bytes.c_str(); }
     [[nodiscard]] int32_t length() const { return static_cast<int32_t>(m_bytes.size()); }

@@ -7,9 +7,14 @@
 #include <cstdlib>
 #include <cstring>
 
-#if defined(__SSE2__) || defined(_M_X64)
+// TORVASH_SCAN_SSE2 and TORVASH_SCAN_SCALAR narrow the scan down, so that tests cover each way.
+#if (defined(__SSE2__) || defined(_M_X64)) && !defined(TORVASH_SCAN_SCALAR)
 #include <emmintrin.h>
 #define TORVASH_HAVE_SSE2 1
+#endif
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(TORVASH_SCAN_SCALAR) && !defined(TORVASH_SCAN_SSE2)
+#include <immintrin.h>
+#define TORVASH_HAVE_AVX2_DISPATCH 1
 #endif
 
 namespace torvash {
@@ -53,6 +58,92 @@ int commonness(char byte)
         return 9;
     return 3;
 }
+
+/**
+ * Tests candidate starts for the needle's two anchor bytes, many starts a round. A start passes when
+ * each anchor's text byte, ORed with the anchor's bits, equals the wanted byte.
+ */
+struct AnchorScan
+{
+    const char* firstBytes; // the text, moved on by the first anchor's index in the needle
+    const char* secondBytes;
+    unsigned char firstBits;
+    unsigned char firstWanted;
+    unsigned char secondBits;
+    unsigned char secondWanted;
+
+    [[nodiscard]] bool holdsAt(int64_t start) const
+    {
+        return (static_cast<unsigned char>(firstBytes[start]) | firstBits) == firstWanted &&
+               (static_cast<unsigned char>(secondBytes[start]) | secondBits) == secondWanted;
+    }
+
+#if TORVASH_HAVE_SSE2
+    /** A bit for each of the sixteen starts from `start` on that passes. */
+    [[nodiscard]] unsigned candidates16(int64_t start) const
+    {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(firstBytes + start));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(secondBytes + start));
+        const __m128i firstHits = _mm_cmpeq_epi8(_mm_or_si128(a, _mm_set1_epi8(static_cast<char>(firstBits))),
+                                                 _mm_set1_epi8(static_cast<char>(firstWanted)));
+        const __m128i secondHits =
+            _mm_cmpeq_epi8(_mm_or_si128(b, _mm_set1_epi8(static_cast<char>(secondBits))),
+                           _mm_set1_epi8(static_cast<char>(secondWanted)));
+        return static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(firstHits, secondHits)));
+    }
+#endif
+};
+
+/** The first start among the mask's bits, counted from `start`, at which the whole needle matches. */
+template <typename Matches> int64_t firstMatch(int64_t start, uint32_t mask, const Matches& matches)
+{
+    for (; mask != 0; mask &= mask - 1) {
+        const int64_t candidate = start + std::countr_zero(mask);
+        if (matches(candidate))
+            return candidate;
+    }
+    return -1;
+}
+
+#if TORVASH_HAVE_SSE2
+/** Full rounds of sixteen starts up to `lastStart`; `at` is left at the first start not yet tested. */
+template <typename Matches>
+int64_t scanRounds16(const AnchorScan& scan, int64_t& at, int64_t lastStart, const Matches& matches)
+{
+    for (; at + 15 <= lastStart; at += 16)
+        if (const uint32_t mask = scan.candidates16(at); mask != 0)
+            if (const int64_t found = firstMatch(at, mask, matches); found >= 0)
+                return found;
+    return -1;
+}
+#endif
+
+#if TORVASH_HAVE_AVX2_DISPATCH
+const bool kCpuHasAvx2 = __builtin_cpu_supports("avx2") != 0;
+
+/** As scanRounds16, thirty-two starts a round, on processors that have AVX2. */
+template <typename Matches>
+[[gnu::target("avx2")]] int64_t scanRounds32(const AnchorScan& scan, int64_t& at, int64_t lastStart,
+                                             const Matches& matches)
+{
+    const __m256i firstBits = _mm256_set1_epi8(static_cast<char>(scan.firstBits));
+    const __m256i firstWanted = _mm256_set1_epi8(static_cast<char>(scan.firstWanted));
+    const __m256i secondBits = _mm256_set1_epi8(static_cast<char>(scan.secondBits));
+    const __m256i secondWanted = _mm256_set1_epi8(static_cast<char>(scan.secondWanted));
+    const auto* firstBytes = reinterpret_cast<const __m256i*>(scan.firstBytes + at);
+    const auto* secondBytes = reinterpret_cast<const __m256i*>(scan.secondBytes + at);
+    for (; at + 31 <= lastStart; at += 32, ++firstBytes, ++secondBytes) {
+        const __m256i a = _mm256_or_si256(_mm256_loadu_si256(firstBytes), firstBits);
+        const __m256i b = _mm256_or_si256(_mm256_loadu_si256(secondBytes), secondBits);
+        const __m256i both =
+            _mm256_and_si256(_mm256_cmpeq_epi8(a, firstWanted), _mm256_cmpeq_epi8(b, secondWanted));
+        if (const auto mask = static_cast<uint32_t>(_mm256_movemask_epi8(both)); mask != 0)
+            if (const int64_t found = firstMatch(at, mask, matches); found >= 0)
+                return found;
+    }
+    return -1;
+}
+#endif
 
 } // namespace
 
@@ -118,54 +209,34 @@ int64_t WalkingSearch::findCandidate(int64_t from, int64_t endOffset) const
     const auto lastIndex = static_cast<int64_t>(needle.size()) - 1;
     const PreparedNeedle::Anchor first = m_needle->m_first;
     const PreparedNeedle::Anchor second = m_needle->m_second;
-    int64_t at = from;
 
     if (lastIndex == 0 && first.bits == 0) {
-        const void* found = std::memchr(text + at, needle[0], static_cast<size_t>(endOffset - at));
+        const void* found = std::memchr(text + from, needle[0], static_cast<size_t>(endOffset - from));
         return found == nullptr ? -1 : static_cast<const char*>(found) - text;
     }
-#if TORVASH_HAVE_SSE2
-    const __m128i firstWanted = _mm_set1_epi8(static_cast<char>(first.wanted));
-    const __m128i secondWanted = _mm_set1_epi8(static_cast<char>(second.wanted));
-    const __m128i firstBits = _mm_set1_epi8(static_cast<char>(first.bits));
-    const __m128i secondBits = _mm_set1_epi8(static_cast<char>(second.bits));
-    const char* firstBytes = text + first.index;
-    const char* secondBytes = text + second.index;
-    const auto candidatesAt = [&](int64_t start) {
-        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(firstBytes + start));
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(secondBytes + start));
-        const __m128i both = _mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(a, firstBits), firstWanted),
-                                           _mm_cmpeq_epi8(_mm_or_si128(b, secondBits), secondWanted));
-        return static_cast<unsigned>(_mm_movemask_epi8(both));
-    };
-    const auto firstMatch = [&](int64_t start, unsigned mask) -> int64_t {
-        for (; mask != 0; mask &= mask - 1) {
-            const int64_t candidate = start + std::countr_zero(mask);
-            if (matchesAt(candidate))
-                return candidate;
-        }
-        return -1;
-    };
-    // Sixteen candidate starts a round, each with room for the whole needle before the end.
-    for (; at + lastIndex + 16 <= endOffset; at += 16) {
-        const unsigned mask = candidatesAt(at);
-        if (mask == 0)
-            continue;
-        if (const int64_t found = firstMatch(at, mask); found >= 0)
+
+    const AnchorScan scan{text + first.index, text + second.index, first.bits,
+                          first.wanted,       second.bits,         second.wanted};
+    const auto matches = [this](int64_t candidate) { return matchesAt(candidate); };
+    const int64_t lastStart = endOffset - lastIndex - 1; // the last start with room for the whole needle
+    int64_t at = from;
+#if TORVASH_HAVE_AVX2_DISPATCH
+    if (kCpuHasAvx2 && lastStart - at >= 31)
+        if (const int64_t found = scanRounds32(scan, at, lastStart, matches); found >= 0)
             return found;
-    }
+#endif
+#if TORVASH_HAVE_SSE2
+    if (const int64_t found = scanRounds16(scan, at, lastStart, matches); found >= 0)
+        return found;
     // The last few starts in one more round when the text goes on far enough to read it, with the
-    // starts that would run past the end masked off.
-    if (at + lastIndex < endOffset && at + lastIndex + 16 <= static_cast<int64_t>(m_text.size())) {
-        const unsigned fitting = (1U << (endOffset - lastIndex - at)) - 1U;
-        return firstMatch(at, candidatesAt(at) & fitting);
+    // starts past the last one masked off.
+    if (at <= lastStart && at + lastIndex + 16 <= static_cast<int64_t>(m_text.size())) {
+        const unsigned fitting = (1U << (lastStart - at + 1)) - 1U;
+        return firstMatch(at, scan.candidates16(at) & fitting, matches);
     }
 #endif
-    const auto anchorHolds = [text](const PreparedNeedle::Anchor& anchor, int64_t start) {
-        return (static_cast<unsigned char>(text[start + anchor.index]) | anchor.bits) == anchor.wanted;
-    };
-    for (; at + lastIndex < endOffset; ++at)
-        if (anchorHolds(first, at) && anchorHolds(second, at) && matchesAt(at))
+    for (; at <= lastStart; ++at)
+        if (scan.holdsAt(at) && matches(at))
             return at;
     return -1;
 }
