@@ -26,8 +26,16 @@ constexpr TextView kClassAttribute = "class";
  * them; each gives the very result the literal search would.
  */
 
+/** The searches below point into their own members, so they stay where they were made. */
+struct Pinned
+{
+    Pinned() = default;
+    Pinned(const Pinned&) = delete;
+    Pinned& operator=(const Pinned&) = delete;
+};
+
 /** FindTextReverse over the page's first `end` bytes, for ends that mostly grow from call to call. */
-class LastOccurrenceUpTo
+class LastOccurrenceUpTo : Pinned
 {
 public:
     LastOccurrenceUpTo(TextView page, TextView needle) : m_page(page), m_needle(needle, Case::Ignore) {}
@@ -53,7 +61,7 @@ private:
 };
 
 /** FindText inside a block of the page, for blocks that mostly keep their start and grow at the end. */
-class FirstOccurrenceInBlock
+class FirstOccurrenceInBlock : Pinned
 {
 public:
     FirstOccurrenceInBlock(TextView page, TextView needle) : m_page(page), m_needle(needle, Case::Ignore) {}
@@ -91,7 +99,7 @@ private:
  * Reads a listing's title and link from its block: the page up to the hit's ">", from the second
  * letter of the last "EventCanSelect" before it.
  */
-class ListingExtractor
+class ListingExtractor : Pinned
 {
 public:
     explicit ListingExtractor(TextView page)
@@ -134,7 +142,7 @@ private:
  * FindText of ">" and the trimmed seller text. The seller text seldom changes during a scan, and the
  * search that ends one pass asks what the search that starts the next asks again, so both are kept.
  */
-class HitSearch
+class HitSearch : Pinned
 {
 public:
     explicit HitSearch(TextView page) : m_page(page) {}
