@@ -176,6 +176,8 @@ PreparedNeedle::PreparedNeedle(TextView needle, Case letterCase)
     };
     m_first = anchor(first);
     m_second = anchor(second);
+    for (size_t i = 0; i < std::min(m_bytes.size(), m_head.size()); ++i)
+        m_head[i] = static_cast<char>(m_folded ? fold(m_bytes[i]) : m_bytes[i]);
 }
 
 WalkingSearch::WalkingSearch(TextView text, const PreparedNeedle& needle, int32_t walkStart)
@@ -245,6 +247,22 @@ bool WalkingSearch::matchesAt(int64_t offset) const
 {
     const std::string_view needle = m_needle->bytes();
     const char* text = m_text.data() + offset;
+#if TORVASH_HAVE_SSE2
+    // A needle of up to sixteen bytes in one step, when the text goes on far enough to read them.
+    if (needle.size() <= 16 && offset + 16 <= static_cast<int64_t>(m_text.size())) {
+        __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text));
+        if (m_needle->folded()) {
+            // Signed compares: the bytes of 0x80 and above are negative and stay as they are.
+            const __m128i upper = _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8('A' - 1)),
+                                                _mm_cmpgt_epi8(_mm_set1_epi8('Z' + 1), bytes));
+            bytes = _mm_or_si128(bytes, _mm_and_si128(upper, _mm_set1_epi8(0x20)));
+        }
+        const __m128i head = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m_needle->m_head.data()));
+        const auto equal = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, head)));
+        const unsigned wanted = (1U << needle.size()) - 1U;
+        return (equal & wanted) == wanted;
+    }
+#endif
     if (!m_needle->folded())
         return std::memcmp(text, needle.data(), needle.size()) == 0;
     for (size_t i = 0; i < needle.size(); ++i)

@@ -4,6 +4,7 @@
 #include "text/Text.h"
 #include "text/TextOperations.h"
 
+#include <array>
 #include <cstdint>
 
 namespace torvash {
@@ -38,6 +39,9 @@ private:
     bool m_folded = false;
     Anchor m_first;
     Anchor m_second;
+    // The needle's first sixteen bytes with A-Z folded when the needle is, zeros after, for comparing
+    // a short needle in one vector step.
+    std::array<char, 16> m_head{};
 };
 
 /**
