@@ -124,6 +124,24 @@ size_t skipDigits(std::string_view s, size_t i)
     return i;
 }
 
+/** The start of a number: the text folded to ASCII, white space and an optional sign read. */
+struct SignedNumber
+{
+    std::string folded;
+    size_t digitsAt = 0; // where the digits (or the decimal point) may begin
+    bool negative = false;
+};
+
+SignedNumber readSignedNumber(TextView text)
+{
+    SignedNumber number{foldFullWidth(text)};
+    const std::string_view s = number.folded;
+    while (number.digitsAt < s.size() && isNumberWhiteSpace(s[number.digitsAt]))
+        ++number.digitsAt;
+    number.negative = readSign(s, number.digitsAt);
+    return number;
+}
+
 /** Decimal exponent of the leading digit of `digits` (which may hold one '.'), ignoring any exponent. */
 int64_t leadingDigitMagnitude(std::string_view digits)
 {
@@ -305,61 +323,50 @@ Text BlankText(int32_t count)
 
 double ToNumber(TextView text)
 {
-    const std::string folded = foldFullWidth(text);
-    const std::string_view s = folded;
-    size_t i = 0;
-    while (i < s.size() && isNumberWhiteSpace(s[i]))
-        ++i;
-    const bool negative = readSign(s, i);
-
-    const size_t mantissaStart = i;
+    const SignedNumber number = readSignedNumber(text);
+    const std::string_view s = number.folded;
+    size_t i = number.digitsAt;
     i = skipDigits(s, i);
     if (i < s.size() && s[i] == '.')
         i = skipDigits(s, i + 1);
-    const std::string_view mantissa = s.substr(mantissaStart, i - mantissaStart);
+    const std::string_view mantissa = s.substr(number.digitsAt, i - number.digitsAt);
     if (mantissa.find_first_of("0123456789") == std::string_view::npos)
         return 0.0;
 
-    std::string number = "0";
-    number.append(mantissa);
+    std::string decimal = "0";
+    decimal.append(mantissa);
     int64_t exponent = 0;
     if (i < s.size() && (s[i] == 'e' || s[i] == 'E' || s[i] == 'd' || s[i] == 'D')) {
         size_t exponentAt = i + 1;
         const bool negativeExponent = readSign(s, exponentAt);
-        const size_t digitsEnd = skipDigits(s, exponentAt);
-        if (digitsEnd > exponentAt) {
-            const std::string_view digits = s.substr(exponentAt, digitsEnd - exponentAt);
-            number.append(negativeExponent ? "e-" : "e");
-            number.append(digits);
+        const std::string_view digits = s.substr(exponentAt, skipDigits(s, exponentAt) - exponentAt);
+        if (!digits.empty()) {
+            decimal.append(negativeExponent ? "e-" : "e");
+            decimal.append(digits);
             for (char digit : digits)
                 exponent = std::min<int64_t>(exponent * 10 + (digit - '0'), kExponentCeiling);
-            if (negativeExponent)
-                exponent = -exponent;
+            exponent = negativeExponent ? -exponent : exponent;
         }
     }
 
     double value = 0.0;
-    const auto result = std::from_chars(number.data(), number.data() + number.size(), value);
+    const auto result = std::from_chars(decimal.data(), decimal.data() + decimal.size(), value);
     if (result.ec == std::errc::result_out_of_range) {
         // Beyond a double's range: infinity when too large, zero when too small.
         const bool tooSmall = leadingDigitMagnitude(mantissa) + exponent < 0;
         value = tooSmall ? 0.0 : std::numeric_limits<double>::infinity();
     }
-    return negative ? -value : value;
+    return number.negative ? -value : value;
 }
 
 int32_t ToInteger(TextView text)
 {
-    const std::string folded = foldFullWidth(text);
-    const std::string_view s = folded;
-    size_t i = 0;
-    while (i < s.size() && isNumberWhiteSpace(s[i]))
-        ++i;
-    const bool negative = readSign(s, i);
+    const SignedNumber number = readSignedNumber(text);
+    const std::string_view s = number.folded;
     uint32_t value = 0; // unsigned, so that overflow wraps as the 32-bit arithmetic it stands for
-    for (; i < s.size() && isDigit(s[i]); ++i)
+    for (size_t i = number.digitsAt; i < s.size() && isDigit(s[i]); ++i)
         value = value * 10U + static_cast<uint32_t>(s[i] - '0');
-    return static_cast<int32_t>(negative ? 0U - value : value);
+    return static_cast<int32_t>(number.negative ? 0U - value : value);
 }
 
 Text NumberToText(int32_t number)
