@@ -6,7 +6,7 @@ FUZZ_SECONDS ?= 600
 CMAKE_FLAGS := -DTORVASH_WARNINGS_AS_ERRORS=ON
 FUZZ_TARGETS := scan_result_page
 
-.PHONY: all deps build test test-scalar asan bench fuzz-build fuzz format clean
+.PHONY: all deps build test test-scalar asan tsan bench fuzz-build fuzz format clean
 
 all: build
 
@@ -27,6 +27,13 @@ asan: deps
 		-DTORVASH_SCAN=sse2 $(CMAKE_FLAGS)
 	cmake --build build-asan -j $(JOBS)
 	ctest --test-dir build-asan --output-on-failure -j $(JOBS)
+
+# The threaded suites under ThreadSanitizer.
+tsan: deps
+	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DTORVASH_SANITIZERS=thread $(CMAKE_FLAGS)
+	cmake --build build-tsan -j $(JOBS) --target torvash_fetch_tests torvash_platform_tests
+	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure -j $(JOBS) \
+		-R '^(FetchPageTest|CurlHttpLayerTest)\.'
 
 # The text and search suites with the searches scanning byte by byte, as where no vector unit is known.
 test-scalar: deps
@@ -58,4 +65,4 @@ format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf build build-asan build-scalar build-release build-fuzz
+	rm -rf build build-asan build-tsan build-scalar build-release build-fuzz

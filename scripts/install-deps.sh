@@ -9,6 +9,10 @@ packages=(
     g++
     libgtest-dev
     libbenchmark-dev
+    libcurl4-openssl-dev
+    libcpp-httplib-dev  # the demo marketplace and the test servers
+    curl                # the reference the fetch benchmarks measure against
+    pkg-config
     clang           # the fuzz targets
     libclang-rt-14-dev
     clang-format

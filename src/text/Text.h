@@ -95,6 +95,7 @@ class Bytes
 {
 public:
     Bytes() = default;
+    explicit Bytes(const char* cString) : m_bytes(cString) {}
     explicit Bytes(std::string_view bytes) : m_bytes(bytes) {}
     explicit Bytes(std::string&& bytes) : m_bytes(std::move(bytes)) {}
 

@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: MIT
+#include "fetch/ProgressSlot.h"
+
+namespace torvash {
+
+ProgressSlot& ProgressSlot::process()
+{
+    static ProgressSlot slot;
+    return slot;
+}
+
+void ProgressSlot::set(ProgressRoutine routine)
+{
+    auto held = routine ? std::make_shared<const ProgressRoutine>(std::move(routine)) : nullptr;
+    const std::scoped_lock guard(m_lock);
+    m_routine = std::move(held);
+}
+
+void ProgressSlot::call(int32_t expected, int32_t received) const
+{
+    std::shared_ptr<const ProgressRoutine> routine;
+    {
+        const std::scoped_lock guard(m_lock);
+        routine = m_routine;
+    }
+    if (routine)
+        (*routine)(expected, received, 0, 0);
+}
+
+} // namespace torvash
