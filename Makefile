@@ -43,8 +43,9 @@ test-scalar: deps
 
 bench: deps
 	cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DTORVASH_TESTS=OFF $(CMAKE_FLAGS)
-	cmake --build build-release -j $(JOBS) --target torvash_bench
+	cmake --build build-release -j $(JOBS) --target torvash_bench torvash_fetch_bench
 	build-release/bench/torvash_bench
+	build-release/bench/torvash_fetch_bench
 
 fuzz-build: deps
 	CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTORVASH_FUZZ=ON \

@@ -31,6 +31,8 @@ public:
         step(m_channel);
         return true;
     }
+    /** Worker: whether the call has walked away; a cheap look between steps. */
+    [[nodiscard]] bool abandoned() const { return m_stop.stop_requested(); }
     /** Worker: a stop is requested on it when the call walks away. */
     [[nodiscard]] std::stop_token stopToken() const { return m_stop.get_token(); }
 

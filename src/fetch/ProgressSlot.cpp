@@ -13,11 +13,14 @@ void ProgressSlot::set(ProgressRoutine routine)
 {
     auto held = routine ? std::make_shared<const ProgressRoutine>(std::move(routine)) : nullptr;
     const std::scoped_lock guard(m_lock);
+    m_holdsRoutine.store(held != nullptr, std::memory_order_release);
     m_routine = std::move(held);
 }
 
 void ProgressSlot::call(int32_t expected, int32_t received) const
 {
+    if (!holdsRoutine())
+        return;
     std::shared_ptr<const ProgressRoutine> routine;
     {
         const std::scoped_lock guard(m_lock);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -22,10 +23,13 @@ public:
     void set(ProgressRoutine routine);
     /** Calls the routine the slot holds now, if any. */
     void call(int32_t expected, int32_t received) const;
+    /** Whether the slot holds a routine now; cheap enough to ask before every read. */
+    [[nodiscard]] bool holdsRoutine() const { return m_holdsRoutine.load(std::memory_order_acquire); }
 
 private:
     mutable std::mutex m_lock;
     std::shared_ptr<const ProgressRoutine> m_routine;
+    std::atomic<bool> m_holdsRoutine = false;
 };
 
 } // namespace torvash

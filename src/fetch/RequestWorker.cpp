@@ -6,6 +6,11 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 #include <string>
 
 namespace torvash {
@@ -126,13 +131,28 @@ int32_t expectedLength(const Text& headerText)
     return ToInteger(RightText(headerText, TextLength(headerText) - p - 15));
 }
 
+/** Room for a body of the announced length. A body of megabytes asks for huge pages where the system
+ *  has them: first touching memory page by page costs more than receiving it. */
+void reserveBody(std::string& body, size_t length)
+{
+    body.reserve(length);
+#if defined(__linux__)
+    constexpr size_t kPage = 4096;
+    if (body.capacity() >= (size_t{4} << 20)) {
+        const uintptr_t start =
+            (reinterpret_cast<uintptr_t>(body.data()) + kPage - 1) & ~uintptr_t{kPage - 1};
+        madvise(reinterpret_cast<void*>(start), body.capacity() - 2 * kPage, MADV_HUGEPAGE);
+    }
+#endif
+}
+
 /** Reads the body to its end, a failed read or the cap; one progress call per read, while attended. */
 Bytes readBody(HttpLayer& http, HttpHandle request, int32_t expected, FetchExchange& exchange,
                const ProgressSlot& progress)
 {
     std::string body;
     if (expected > 0)
-        body.reserve(static_cast<size_t>(std::min<int64_t>(expected, kBodyCap)));
+        reserveBody(body, static_cast<size_t>(std::min<int64_t>(expected, kBodyCap)));
     int32_t received = 0;
     for (;;) {
         std::array<char, kReadSize> buffer{}; // fresh and zero-filled for every read
@@ -140,7 +160,12 @@ Bytes readBody(HttpLayer& http, HttpHandle request, int32_t expected, FetchExcha
         const auto room = static_cast<size_t>(kBodyCap - static_cast<int64_t>(body.size()));
         body.append(buffer.data(), std::min(static_cast<size_t>(count), room));
         received = static_cast<int32_t>(body.size());
-        if (!exchange.unlessAbandoned([&](FetchChannel&) { progress.call(expected, received); }))
+        // The call is held off from walking away during a progress call, so none comes after it has.
+        const bool attended =
+            progress.holdsRoutine()
+                ? exchange.unlessAbandoned([&](FetchChannel&) { progress.call(expected, received); })
+                : !exchange.abandoned();
+        if (!attended)
             break; // nobody waits for this body any more
         if (count == 0 || static_cast<int64_t>(body.size()) >= kBodyCap)
             break;

@@ -23,7 +23,9 @@ namespace {
 constexpr long kMaxRedirects = 10;
 constexpr size_t kHeaderBlockCeiling = 64 * 1024; // no caller's buffer comes near; beyond it, none is kept
 constexpr uintmax_t kCookieFileCeiling = 4 * 1024 * 1024;
-constexpr int kPollMilliseconds = 1000; // a wake-up from a stop cuts any poll short
+constexpr long kReceiveBufferSize = 64 * 1024; // fewer receives than the default, still from the heap
+constexpr size_t kPendingCeiling = 64 * 1024;  // body bytes held for the reads, at most, before a pause
+constexpr int kPollMilliseconds = 1000;        // a wake-up from a stop cuts any poll short
 
 using EasyHandle = std::unique_ptr<CURL, decltype(&curl_easy_cleanup)>;
 using HeaderList = std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)>;
@@ -384,8 +386,13 @@ public:
 
     int32_t read(std::span<char> buffer)
     {
-        if (m_pendingFrom == m_pending.size())
+        if (m_pendingFrom == m_pending.size()) {
+            if (m_paused) {
+                m_paused = false;
+                curl_easy_pause(m_easy.get(), CURLPAUSE_CONT); // hands over what it held back, at once
+            }
             runUntil([this] { return m_pendingFrom < m_pending.size(); });
+        }
         const size_t count = std::min(buffer.size(), m_pending.size() - m_pendingFrom);
         std::copy_n(m_pending.begin() + static_cast<std::ptrdiff_t>(m_pendingFrom), count, buffer.begin());
         m_pendingFrom += count;
@@ -424,6 +431,7 @@ private:
         ok = ok && setOption(easy, CURLOPT_PATH_AS_IS, 1L);
         ok = ok && setOption(easy, CURLOPT_PROTOCOLS_STR, "http");
         ok = ok && setOption(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+        ok = ok && setOption(easy, CURLOPT_BUFFERSIZE, kReceiveBufferSize);
         ok = ok && setOption(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
         ok = ok && setOption(easy, CURLOPT_USERAGENT, session.userAgent.c_str());
         ok = ok && setOption(easy, CURLOPT_PROXY, session.proxy.c_str()); // "" also ignores proxy variables
@@ -533,6 +541,11 @@ private:
         if (request->m_stopped)
             return 0;                      // ends the transfer
         request->m_headersComplete = true; // a body comes only after the final headers
+        if (request->m_pending.size() - request->m_pendingFrom >= kPendingCeiling) {
+            // Enough waits to be read: hold the transfer, so that memory stays bounded and reused.
+            request->m_paused = true;
+            return CURL_WRITEFUNC_PAUSE;
+        }
         request->m_pending.append(data, size * count);
         return size * count;
     }
@@ -557,6 +570,7 @@ private:
     bool m_headersComplete = false;
     std::string m_pending;
     size_t m_pendingFrom = 0;
+    bool m_paused = false;
 };
 
 } // namespace
