@@ -304,3 +304,28 @@ TEST_F(CurlHttpLayerTest, GoesThroughTheProxyAndAuthenticatesToTheServer)
 
 } // namespace
 } // namespace torvash
+
+namespace torvash {
+namespace {
+
+TEST(CurlHttpLayerCookieFile, LivesUnderTheUsersDataFolder)
+{
+    // Only the path is asked for: nothing here reads or writes the user's home.
+    const char* savedDataHome = std::getenv("XDG_DATA_HOME");
+    const std::string saved = savedDataHome != nullptr ? savedDataHome : "";
+    ::setenv("XDG_DATA_HOME", "/tmp/torvash-data-home", 1);
+    EXPECT_EQ(CurlHttpLayer::defaultCookieFile(),
+              std::filesystem::path("/tmp/torvash-data-home/torvash/cookies.txt"));
+    ::setenv("XDG_DATA_HOME", "relative/is/ignored", 1);
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && *home != '\0')
+        EXPECT_EQ(CurlHttpLayer::defaultCookieFile(),
+                  std::filesystem::path(home) / ".local" / "share" / "torvash" / "cookies.txt");
+    if (savedDataHome != nullptr)
+        ::setenv("XDG_DATA_HOME", saved.c_str(), 1);
+    else
+        ::unsetenv("XDG_DATA_HOME");
+}
+
+} // namespace
+} // namespace torvash
