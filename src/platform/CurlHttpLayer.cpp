@@ -330,6 +330,72 @@ private:
     EasyHandle m_scratch{nullptr, &curl_easy_cleanup};
 };
 
+/**
+ * Transfers that have ended, kept for the next request: making a transfer's handles afresh each time
+ * costs more than resetting them. A transfer taken from here has all its options reset, and its
+ * connections are never reused (every request asks for a fresh one).
+ */
+class CurlTransferPool
+{
+public:
+    struct Transfer
+    {
+        CURL* easy = nullptr;
+        CURLM* multi = nullptr;
+    };
+
+    CurlTransferPool() = default;
+    CurlTransferPool(const CurlTransferPool&) = delete;
+    CurlTransferPool& operator=(const CurlTransferPool&) = delete;
+    ~CurlTransferPool()
+    {
+        for (const Transfer& transfer : m_idle)
+            destroy(transfer);
+    }
+
+    Transfer take()
+    {
+        {
+            const std::scoped_lock guard(m_lock);
+            if (!m_idle.empty()) {
+                const Transfer transfer = m_idle.back();
+                m_idle.pop_back();
+                return transfer;
+            }
+        }
+        return Transfer{curl_easy_init(), curl_multi_init()};
+    }
+
+    /** Takes back a transfer whose easy handle is out of its multi handle. */
+    void giveBack(Transfer transfer)
+    {
+        if (transfer.easy == nullptr || transfer.multi == nullptr) {
+            destroy(transfer);
+            return;
+        }
+        curl_easy_reset(transfer.easy);
+        const std::scoped_lock guard(m_lock);
+        if (m_idle.size() < kIdleCeiling) {
+            m_idle.push_back(transfer);
+            return;
+        }
+        destroy(transfer);
+    }
+
+private:
+    static void destroy(const Transfer& transfer)
+    {
+        if (transfer.easy != nullptr)
+            curl_easy_cleanup(transfer.easy);
+        if (transfer.multi != nullptr)
+            curl_multi_cleanup(transfer.multi);
+    }
+
+    static constexpr size_t kIdleCeiling = 4;
+    std::mutex m_lock;
+    std::vector<Transfer> m_idle;
+};
+
 namespace {
 
 /**
@@ -340,34 +406,34 @@ namespace {
 class Request final : public HandleObject
 {
 public:
-    Request(const Connection& connection, std::string verb, std::string path)
+    Request(const Connection& connection, std::string verb, std::string path, CurlTransferPool& pool)
         : HandleObject(Kind::Request)
         , m_connection(connection)
         , m_verb(std::move(verb))
         , m_path(std::move(path))
-        , m_easy(makeEasy())
-        , m_multi(curl_multi_init())
+        , m_pool(pool)
+        , m_transfer(pool.take())
+        , m_easy(m_transfer.easy)
+        , m_multi(m_transfer.multi)
     {}
 
     ~Request() override
     {
         m_stopCallback.reset();
         if (m_added)
-            curl_multi_remove_handle(m_multi, m_easy.get());
-        m_easy.reset();
-        curl_multi_cleanup(m_multi);
+            curl_multi_remove_handle(m_multi, m_easy);
+        m_pool.giveBack(m_transfer);
     }
 
     Request(const Request&) = delete;
     Request& operator=(const Request&) = delete;
 
-    [[nodiscard]] bool usable() const { return m_easy && m_multi != nullptr; }
+    [[nodiscard]] bool usable() const { return m_easy != nullptr && m_multi != nullptr; }
 
     void send(CurlCookieStore& cookies, std::string_view headerLines, std::optional<std::string_view> body)
     {
         m_cookies = &cookies;
-        if (!configure(cookies, headerLines, body) ||
-            curl_multi_add_handle(m_multi, m_easy.get()) != CURLM_OK) {
+        if (!configure(cookies, headerLines, body) || curl_multi_add_handle(m_multi, m_easy) != CURLM_OK) {
             m_done = true;
             return;
         }
@@ -389,7 +455,7 @@ public:
         if (m_pendingFrom == m_pending.size()) {
             if (m_paused) {
                 m_paused = false;
-                curl_easy_pause(m_easy.get(), CURLPAUSE_CONT); // hands over what it held back, at once
+                curl_easy_pause(m_easy, CURLPAUSE_CONT); // hands over what it held back, at once
             }
             runUntil([this] { return m_pendingFrom < m_pending.size(); });
         }
@@ -417,7 +483,7 @@ private:
     bool configure(CurlCookieStore& cookies, std::string_view headerLines,
                    std::optional<std::string_view> body)
     {
-        CURL* easy = m_easy.get();
+        CURL* easy = m_easy;
         const Session& session = *m_connection.session;
         const std::string url =
             "http://" + m_connection.host + ":" + std::to_string(m_connection.port) + requestTarget(m_path);
@@ -522,7 +588,7 @@ private:
     void endHeaderBlock()
     {
         long status = 0;
-        curl_easy_getinfo(m_easy.get(), CURLINFO_RESPONSE_CODE, &status);
+        curl_easy_getinfo(m_easy, CURLINFO_RESPONSE_CODE, &status);
         const bool interim = status / 100 == 1;
         const bool followed =
             (status == 301 || status == 302 || status == 303 || status == 307 || status == 308) &&
@@ -555,7 +621,9 @@ private:
     std::string m_verb;
     std::string m_path;
     std::string m_body;
-    EasyHandle m_easy;
+    CurlTransferPool& m_pool;
+    CurlTransferPool::Transfer m_transfer;
+    CURL* m_easy;
     CURLM* m_multi;
     HeaderList m_headers{nullptr, &curl_slist_free_all};
     std::array<char, CURL_ERROR_SIZE> m_error{};
@@ -577,6 +645,7 @@ private:
 
 CurlHttpLayer::CurlHttpLayer(std::filesystem::path cookieFile)
     : m_cookies(std::make_unique<CurlCookieStore>(std::move(cookieFile)))
+    , m_transfers(std::make_unique<CurlTransferPool>())
 {}
 
 CurlHttpLayer::~CurlHttpLayer() = default;
@@ -633,8 +702,8 @@ HttpHandle CurlHttpLayer::openRequest(HttpHandle connection, std::optional<TextV
     const auto* owner = objectOf<Connection>(connection, HandleObject::Kind::Connection);
     if (owner == nullptr)
         return {};
-    auto request =
-        std::make_unique<Request>(*owner, std::string(verb.value_or("").bytes()), std::string(path.bytes()));
+    auto request = std::make_unique<Request>(*owner, std::string(verb.value_or("").bytes()),
+                                             std::string(path.bytes()), *m_transfers);
     if (!request->usable())
         return {};
     return HttpHandle(request.release());
