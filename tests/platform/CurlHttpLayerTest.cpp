@@ -318,9 +318,10 @@ TEST(CurlHttpLayerCookieFile, LivesUnderTheUsersDataFolder)
               std::filesystem::path("/tmp/torvash-data-home/torvash/cookies.txt"));
     ::setenv("XDG_DATA_HOME", "relative/is/ignored", 1);
     const char* home = std::getenv("HOME");
-    if (home != nullptr && *home != '\0')
+    if (home != nullptr && *home != '\0') {
         EXPECT_EQ(CurlHttpLayer::defaultCookieFile(),
                   std::filesystem::path(home) / ".local" / "share" / "torvash" / "cookies.txt");
+    }
     if (savedDataHome != nullptr)
         ::setenv("XDG_DATA_HOME", saved.c_str(), 1);
     else
