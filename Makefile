@@ -6,7 +6,7 @@ FUZZ_SECONDS ?= 600
 CMAKE_FLAGS := -DTORVASH_WARNINGS_AS_ERRORS=ON
 FUZZ_TARGETS := scan_result_page
 
-.PHONY: all deps build test test-scalar asan tsan bench fuzz-build fuzz format clean
+.PHONY: all deps build demo test test-scalar asan tsan bench fuzz-build fuzz format clean
 
 all: build
 
@@ -16,6 +16,10 @@ deps:
 build: deps
 	cmake -S . -B build -DCMAKE_BUILD_TYPE=Debug $(CMAKE_FLAGS)
 	cmake --build build -j $(JOBS)
+
+# The main job: a search of the bundled demo marketplace from the command line.
+demo: build
+	scripts/demo.sh
 
 test: build
 	ctest --test-dir build --output-on-failure -j $(JOBS)

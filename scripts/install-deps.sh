@@ -13,6 +13,7 @@ packages=(
     libcpp-httplib-dev  # the demo marketplace and the test servers
     curl                # the reference the fetch benchmarks measure against
     pkg-config
+    qt6-base-dev        # the window, and the command line's parser, JSON and GBK conversion
     clang           # the fuzz targets
     libclang-rt-14-dev
     clang-format

@@ -12,14 +12,19 @@ namespace torvash {
 namespace {
 
 /** Waits for the worker, dispatching the calling thread's messages after every wake-up; each wake-up
- *  by messages starts the full wait again. */
-WaitOutcome waitForWorker(WorkerThreads& threads, WorkerThread& worker, std::chrono::seconds timeout)
+ *  by messages starts the full wait again. A stop gives up waiting as a time-out would. */
+WaitOutcome waitForWorker(WorkerThreads& threads, WorkerThread& worker, std::chrono::seconds timeout,
+                          const std::stop_token& stop)
 {
+    // A stop posts an empty message, which wakes the wait at once.
+    const std::stop_callback wake(stop, [queue = threads.currentThreadQueue()] { queue->post([] {}); });
     for (;;) {
         const WaitOutcome outcome = threads.waitForWorkerOrMessages(worker, timeout);
         threads.dispatchMessages();
         if (outcome != WaitOutcome::MessagesArrived)
             return outcome;
+        if (stop.stop_requested())
+            return WaitOutcome::TimedOut;
     }
 }
 
@@ -27,6 +32,8 @@ WaitOutcome waitForWorker(WorkerThreads& threads, WorkerThread& worker, std::chr
 
 Bytes FetchPage(FetchPlatform& platform, TextView address, const FetchOptions& options)
 {
+    if (options.stop.stop_requested())
+        return {};
     ProgressSlot::process().set(options.progress);
     const FetchJob job{Text(address),    options.verb,         options.proxy, options.userName,
                        options.password, options.extraHeaders, options.body};
@@ -40,7 +47,8 @@ Bytes FetchPage(FetchPlatform& platform, TextView address, const FetchOptions& o
         [exchange, &http] { RequestWorker(*exchange, http, ProgressSlot::process()); });
     if (!worker)
         return {};
-    const WaitOutcome outcome = waitForWorker(platform.threads, *worker, std::chrono::seconds(seconds));
+    const WaitOutcome outcome =
+        waitForWorker(platform.threads, *worker, std::chrono::seconds(seconds), options.stop);
     if (outcome != WaitOutcome::WorkerEnded)
         exchange->abandon();
     worker.reset();

@@ -7,6 +7,7 @@
 #include "text/Text.h"
 
 #include <cstdint>
+#include <stop_token>
 
 namespace torvash {
 
@@ -29,6 +30,7 @@ struct FetchOptions
     int32_t timeoutSeconds = 0;      // the longest single wait; 0 or below means 90
     Text* responseHeaders = nullptr; // receives the reply's header text when given
     ProgressRoutine progress{};      // called after every body read, on the worker's thread
+    std::stop_token stop{};          // a stop wakes the wait, which then gives up as at a time-out
 };
 
 inline constexpr int32_t kDefaultFetchTimeoutSeconds = 90;
