@@ -76,27 +76,36 @@ public:
         sigemptyset(&m_signals);
         sigaddset(&m_signals, SIGINT);
         sigaddset(&m_signals, SIGTERM);
+        sigaddset(&m_signals, kDone);
         pthread_sigmask(SIG_BLOCK, &m_signals, nullptr); // before any other thread starts
-        m_thread = std::jthread([this](std::stop_token done) {
-            const timespec tick{0, 100'000'000};
-            while (!done.stop_requested()) {
-                if (sigtimedwait(&m_signals, nullptr, &tick) > 0) {
-                    m_interrupted = true;
-                    m_stop.request_stop();
-                    return;
-                }
+        m_thread = std::thread([this] {
+            int signal = 0;
+            if (sigwait(&m_signals, &signal) == 0 && signal != kDone) {
+                m_interrupted = true;
+                m_stop.request_stop();
             }
         });
     }
+
+    ~InterruptWatch()
+    {
+        pthread_kill(m_thread.native_handle(), kDone);
+        m_thread.join();
+    }
+
+    InterruptWatch(const InterruptWatch&) = delete;
+    InterruptWatch& operator=(const InterruptWatch&) = delete;
 
     [[nodiscard]] std::stop_token stopToken() const { return m_stop.get_token(); }
     [[nodiscard]] bool interrupted() const { return m_interrupted; }
 
 private:
+    static constexpr int kDone = SIGUSR2; // sent by the watch's own end, to wake its thread
+
     sigset_t m_signals{};
     std::stop_source m_stop;
     std::atomic<bool> m_interrupted = false;
-    std::jthread m_thread;
+    std::thread m_thread;
 };
 
 } // namespace

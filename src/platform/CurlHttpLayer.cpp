@@ -168,7 +168,9 @@ public:
 
     ~CurlCookieStore()
     {
-        save();
+        save(Save::Now);
+        m_adder.reset(); // the share goes only once no handle uses it
+        m_scratch.reset();
         curl_share_cleanup(m_share);
     }
 
@@ -212,24 +214,40 @@ public:
         markChanged();
     }
 
-    /** Writes the lasting cookies to the file, through a temporary one renamed over it. */
-    void save()
+    enum class Save
     {
-        if (m_file.empty() || !m_changed.exchange(false))
+        Now,
+        Unless, // unless the file was written less than a second ago: the next save or the last one
+                // catches up, and a search of a hundred pages does not write it a hundred times
+    };
+
+    /** Writes the lasting cookies to the file, through a temporary one renamed over it. */
+    void save(Save when)
+    {
+        if (m_file.empty())
+            return;
+        const auto now = std::chrono::steady_clock::now();
+        if (when == Save::Unless) {
+            const std::scoped_lock guard(m_fileLock);
+            if (now - m_lastSave < std::chrono::seconds(1))
+                return;
+        }
+        if (!m_changed.exchange(false))
             return;
         EasyHandle easy = makeEasy();
         if (!easy)
             return;
         attach(easy.get());
         std::string content = "# Torvash cookies\n";
-        const auto now = std::chrono::duration_cast<std::chrono::seconds>(
-                             std::chrono::system_clock::now().time_since_epoch())
-                             .count();
+        const auto epochSeconds = std::chrono::duration_cast<std::chrono::seconds>(
+                                      std::chrono::system_clock::now().time_since_epoch())
+                                      .count();
         for (const std::string& cookie : cookieLines(easy.get()))
-            if (expiryOf(cookie) > now)
+            if (expiryOf(cookie) > epochSeconds)
                 content += cookie + "\n";
 
         const std::scoped_lock guard(m_fileLock);
+        m_lastSave = now;
         std::error_code error;
         std::filesystem::create_directories(m_file.parent_path(), error);
         const std::filesystem::path temporary = m_file.string() + ".new";
@@ -295,13 +313,16 @@ private:
         return line;
     }
 
+    /** Adds a cookie file line to the store; the caller holds the scratch lock. */
     void addNetscapeLine(const std::string& cookie)
     {
-        EasyHandle easy = makeEasy();
-        if (!easy)
-            return;
-        attach(easy.get());
-        setOption(easy.get(), CURLOPT_COOKIELIST, cookie.c_str());
+        if (!m_adder) {
+            m_adder = makeEasy();
+            if (!m_adder)
+                return;
+            attach(m_adder.get());
+        }
+        setOption(m_adder.get(), CURLOPT_COOKIELIST, cookie.c_str());
     }
 
     void load()
@@ -326,8 +347,10 @@ private:
     std::array<std::mutex, kLockCount> m_locks;
     std::atomic<bool> m_changed = false;
     std::mutex m_fileLock;
+    std::chrono::steady_clock::time_point m_lastSave{};
     std::mutex m_scratchLock;
-    EasyHandle m_scratch{nullptr, &curl_easy_cleanup};
+    EasyHandle m_scratch{nullptr, &curl_easy_cleanup}; // a store of its own, for reading one cookie line
+    EasyHandle m_adder{nullptr, &curl_easy_cleanup};   // attached to the shared store
 };
 
 /**
@@ -735,7 +758,7 @@ void CurlHttpLayer::closeHandle(HttpHandle handle)
     const bool session = object != nullptr && object->kind == HandleObject::Kind::Session;
     delete object;
     if (session)
-        m_cookies->save();
+        m_cookies->save(CurlCookieStore::Save::Unless);
 }
 
 void CurlHttpLayer::setCookie(TextView address, std::optional<TextView> name, TextView data)
@@ -747,7 +770,7 @@ void CurlHttpLayer::setCookie(TextView address, std::optional<TextView> name, Te
 
 void CurlHttpLayer::saveCookies()
 {
-    m_cookies->save();
+    m_cookies->save(CurlCookieStore::Save::Now);
 }
 
 } // namespace torvash

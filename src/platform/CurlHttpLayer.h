@@ -27,8 +27,9 @@ class CurlTransferPool;
  * until more body bytes are there. Redirects are followed, chunked bodies decoded, nothing cached.
  *
  * One cookie store serves every request of the layer, from any thread. Cookies with a future expiry
- * are kept in a cookie file, read when the layer is made and written (atomically) when a session
- * closes after a change and when the layer goes; a missing, unreadable or corrupt file is ignored.
+ * are kept in a cookie file, read when the layer is made and written (atomically) after a change when
+ * a session closes, at most once a second, and when the layer goes; a missing, unreadable or corrupt
+ * file is ignored.
  */
 class CurlHttpLayer final : public HttpLayer
 {
