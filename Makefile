@@ -35,9 +35,10 @@ asan: deps
 # The threaded suites under ThreadSanitizer.
 tsan: deps
 	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DTORVASH_SANITIZERS=thread $(CMAKE_FLAGS)
-	cmake --build build-tsan -j $(JOBS) --target torvash_fetch_tests torvash_platform_tests
+	cmake --build build-tsan -j $(JOBS) --target torvash_fetch_tests torvash_platform_tests \
+		torvash_search_tests torvash_app_tests
 	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure -j $(JOBS) \
-		-R '^(FetchPageTest|CurlHttpLayerTest)\.'
+		-R '^(FetchPageTest|CurlHttpLayerTest|SearchRunner|SearchRunnerEndToEndTest|SearchRunEndToEndTest)\.'
 
 # The text and search suites with the searches scanning byte by byte, as where no vector unit is known.
 test-scalar: deps
@@ -47,9 +48,11 @@ test-scalar: deps
 
 bench: deps
 	cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DTORVASH_TESTS=OFF $(CMAKE_FLAGS)
-	cmake --build build-release -j $(JOBS) --target torvash_bench torvash_fetch_bench
-	build-release/bench/torvash_bench
-	build-release/bench/torvash_fetch_bench
+	cmake --build build-release -j $(JOBS) --target torvash_bench torvash_fetch_bench torvash_search_bench
+	@status=0; \
+	for bench in torvash_bench torvash_fetch_bench torvash_search_bench; do \
+		build-release/bench/$$bench || status=1; \
+	done; exit $$status
 
 fuzz-build: deps
 	CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTORVASH_FUZZ=ON \
