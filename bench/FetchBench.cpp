@@ -8,12 +8,12 @@
 #include "platform/CurlHttpLayer.h"
 #include "platform/StdWorkerThreads.h"
 
-#include <QCommandLineParser>
-#include <QCoreApplication>
+#include <getopt.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <string>
@@ -89,13 +89,18 @@ int drive(const std::string& self)
 int main(int argc, char** argv)
 {
     using namespace torvash::bench;
-    QCoreApplication application(argc, argv);
-    QCommandLineParser parser;
-    const QCommandLineOption fetchOption("fetch", "FetchPage of this address.", "URL");
-    const QCommandLineOption timesOption("times", "How many times, each with its own query.", "N", "1");
-    parser.addOptions({fetchOption, timesOption});
-    parser.process(application);
-    if (parser.isSet(fetchOption))
-        return fetch(parser.value(fetchOption).toStdString(), std::max(parser.value(timesOption).toInt(), 1));
-    return drive(argv[0]);
+    std::string address;
+    int times = 1;
+    const option options[] = {{"fetch", required_argument, nullptr, 'f'},
+                              {"times", required_argument, nullptr, 't'},
+                              {nullptr, 0, nullptr, 0}};
+    for (int chosen; (chosen = getopt_long(argc, argv, "", options, nullptr)) != -1;) {
+        if (chosen == 'f')
+            address = optarg;
+        else if (chosen == 't')
+            times = std::max(std::atoi(optarg), 1);
+        else
+            return 2;
+    }
+    return address.empty() ? drive(argv[0]) : fetch(address, times);
 }

@@ -353,72 +353,6 @@ private:
     EasyHandle m_adder{nullptr, &curl_easy_cleanup};   // attached to the shared store
 };
 
-/**
- * Transfers that have ended, kept for the next request: making a transfer's handles afresh each time
- * costs more than resetting them. A transfer taken from here has all its options reset, and its
- * connections are never reused (every request asks for a fresh one).
- */
-class CurlTransferPool
-{
-public:
-    struct Transfer
-    {
-        CURL* easy = nullptr;
-        CURLM* multi = nullptr;
-    };
-
-    CurlTransferPool() = default;
-    CurlTransferPool(const CurlTransferPool&) = delete;
-    CurlTransferPool& operator=(const CurlTransferPool&) = delete;
-    ~CurlTransferPool()
-    {
-        for (const Transfer& transfer : m_idle)
-            destroy(transfer);
-    }
-
-    Transfer take()
-    {
-        {
-            const std::scoped_lock guard(m_lock);
-            if (!m_idle.empty()) {
-                const Transfer transfer = m_idle.back();
-                m_idle.pop_back();
-                return transfer;
-            }
-        }
-        return Transfer{curl_easy_init(), curl_multi_init()};
-    }
-
-    /** Takes back a transfer whose easy handle is out of its multi handle. */
-    void giveBack(Transfer transfer)
-    {
-        if (transfer.easy == nullptr || transfer.multi == nullptr) {
-            destroy(transfer);
-            return;
-        }
-        curl_easy_reset(transfer.easy);
-        const std::scoped_lock guard(m_lock);
-        if (m_idle.size() < kIdleCeiling) {
-            m_idle.push_back(transfer);
-            return;
-        }
-        destroy(transfer);
-    }
-
-private:
-    static void destroy(const Transfer& transfer)
-    {
-        if (transfer.easy != nullptr)
-            curl_easy_cleanup(transfer.easy);
-        if (transfer.multi != nullptr)
-            curl_multi_cleanup(transfer.multi);
-    }
-
-    static constexpr size_t kIdleCeiling = 4;
-    std::mutex m_lock;
-    std::vector<Transfer> m_idle;
-};
-
 namespace {
 
 /**
@@ -429,15 +363,13 @@ namespace {
 class Request final : public HandleObject
 {
 public:
-    Request(const Connection& connection, std::string verb, std::string path, CurlTransferPool& pool)
+    Request(const Connection& connection, std::string verb, std::string path)
         : HandleObject(Kind::Request)
         , m_connection(connection)
         , m_verb(std::move(verb))
         , m_path(std::move(path))
-        , m_pool(pool)
-        , m_transfer(pool.take())
-        , m_easy(m_transfer.easy)
-        , m_multi(m_transfer.multi)
+        , m_easy(curl_easy_init())
+        , m_multi(curl_multi_init())
     {}
 
     ~Request() override
@@ -445,7 +377,10 @@ public:
         m_stopCallback.reset();
         if (m_added)
             curl_multi_remove_handle(m_multi, m_easy);
-        m_pool.giveBack(m_transfer);
+        if (m_easy != nullptr)
+            curl_easy_cleanup(m_easy);
+        if (m_multi != nullptr)
+            curl_multi_cleanup(m_multi);
     }
 
     Request(const Request&) = delete;
@@ -644,8 +579,6 @@ private:
     std::string m_verb;
     std::string m_path;
     std::string m_body;
-    CurlTransferPool& m_pool;
-    CurlTransferPool::Transfer m_transfer;
     CURL* m_easy;
     CURLM* m_multi;
     HeaderList m_headers{nullptr, &curl_slist_free_all};
@@ -668,7 +601,6 @@ private:
 
 CurlHttpLayer::CurlHttpLayer(std::filesystem::path cookieFile)
     : m_cookies(std::make_unique<CurlCookieStore>(std::move(cookieFile)))
-    , m_transfers(std::make_unique<CurlTransferPool>())
 {}
 
 CurlHttpLayer::~CurlHttpLayer() = default;
@@ -725,8 +657,8 @@ HttpHandle CurlHttpLayer::openRequest(HttpHandle connection, std::optional<TextV
     const auto* owner = objectOf<Connection>(connection, HandleObject::Kind::Connection);
     if (owner == nullptr)
         return {};
-    auto request = std::make_unique<Request>(*owner, std::string(verb.value_or("").bytes()),
-                                             std::string(path.bytes()), *m_transfers);
+    auto request =
+        std::make_unique<Request>(*owner, std::string(verb.value_or("").bytes()), std::string(path.bytes()));
     if (!request->usable())
         return {};
     return HttpHandle(request.release());

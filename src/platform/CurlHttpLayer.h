@@ -19,7 +19,6 @@ public:
 };
 
 class CurlCookieStore;
-class CurlTransferPool;
 
 /**
  * The HTTP layer on libcurl. Each request is one transfer on a fresh connection, driven from the
@@ -58,7 +57,6 @@ public:
 
 private:
     std::unique_ptr<CurlCookieStore> m_cookies;
-    std::unique_ptr<CurlTransferPool> m_transfers;
 };
 
 } // namespace torvash
