@@ -5,7 +5,8 @@ namespace torvash {
 
 ProgressSlot& ProgressSlot::process()
 {
-    static ProgressSlot slot;
+    // Never destroyed: a worker abandoned at a time-out may still be ending while the process exits.
+    static ProgressSlot& slot = *new ProgressSlot;
     return slot;
 }
 

@@ -105,10 +105,9 @@ public:
     }
     void remove()
     {
-        {
-            const std::scoped_lock guard(m_lock);
-            --m_count;
-        }
+        // Notified under the lock: once a waiter can see the count fall, this worker is done with it.
+        const std::scoped_lock guard(m_lock);
+        --m_count;
         m_none.notify_all();
     }
     int count()
@@ -130,7 +129,8 @@ private:
 
 RunningWorkers& runningWorkerCount()
 {
-    static RunningWorkers workers;
+    // Never destroyed: a worker abandoned at a time-out may still be ending while the process exits.
+    static RunningWorkers& workers = *new RunningWorkers;
     return workers;
 }
 
