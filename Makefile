@@ -6,7 +6,7 @@ FUZZ_SECONDS ?= 600
 CMAKE_FLAGS := -DTORVASH_WARNINGS_AS_ERRORS=ON
 FUZZ_TARGETS := scan_result_page
 
-.PHONY: all deps build demo test test-scalar asan tsan bench fuzz-build fuzz format clean
+.PHONY: all deps build demo run screenshot test test-scalar asan tsan bench fuzz-build fuzz format clean
 
 all: build
 
@@ -20,6 +20,14 @@ build: deps
 # The main job: a search of the bundled demo marketplace from the command line.
 demo: build
 	scripts/demo.sh
+
+# The window against the demo marketplace (needs a display).
+run: build
+	scripts/run.sh
+
+# The README's picture of the window after a demo search, taken headless.
+screenshot: build
+	QT_QPA_PLATFORM=offscreen build/tools/screenshot/torvash-screenshot docs/screenshot.png
 
 test: build
 	ctest --test-dir build --output-on-failure -j $(JOBS)

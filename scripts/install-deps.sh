@@ -14,6 +14,7 @@ packages=(
     curl                # the reference the fetch benchmarks measure against
     pkg-config
     qt6-base-dev        # the window, and the command line's parser, JSON and GBK conversion
+    fonts-wqy-zenhei    # Chinese text in the headless window tests and the screenshot
     clang           # the fuzz targets
     libclang-rt-14-dev
     clang-format

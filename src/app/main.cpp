@@ -1,17 +1,63 @@
 // SPDX-License-Identifier: MIT
 #include "console/CommandLineSearch.h"
+#include "fetch/FetchPage.h"
+#include "platform/CurlHttpLayer.h"
+#include "platform/StdWorkerThreads.h"
+#include "search/SearchRun.h"
+#include "ui/MainWindow.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QDesktopServices>
+#include <QMessageBox>
 
-#include <iostream>
+#include <chrono>
+
+namespace {
+
+/** The window, with a search run behind its button; returns the exit code. */
+int runWindow(int argc, char** argv)
+{
+    using namespace torvash;
+    const CurlGlobal curl;
+    QApplication application(argc, argv);
+    QApplication::setApplicationName("torvash");
+    if (QGuiApplication::primaryScreen() == nullptr) {
+        QMessageBox::critical(nullptr, QStringLiteral("Torvash"),
+                              QStringLiteral("The window cannot be created."));
+        return -1;
+    }
+
+    CurlHttpLayer http(CurlHttpLayer::defaultCookieFile());
+    StdWorkerThreads threads;
+    FetchPlatform platform{http, threads};
+    PageAddressList addresses; // before the window, and gone after it
+    int exitCode = 0;
+    {
+        MainWindow window(addresses, [](const QUrl& url) { return QDesktopServices::openUrl(url); });
+        SearchRunner runner(SearchRunSetup{window.controls(), addresses,
+                                           [&platform](TextView address, std::stop_token stop) {
+                                               return FetchPage(platform, address,
+                                                                FetchOptions{.stop = std::move(stop)});
+                                           },
+                                           SearchSiteRoot()});
+        window.setSearchStarter([&runner] { runner.StartSearchRun(); });
+        window.setClosingStep([&runner] { runner.stopAndWait(); });
+        window.show();
+        exitCode = QApplication::exec();
+    }
+    // Workers let go at the run's stop still use the HTTP layer for a moment.
+    StdWorkerThreads::waitForAllWorkers(std::chrono::seconds(1));
+    return exitCode;
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
-    QCoreApplication application(argc, argv);
-    QCoreApplication::setApplicationName("torvash");
-    if (argc > 1)
+    if (argc > 1) {
+        QCoreApplication application(argc, argv);
+        QCoreApplication::setApplicationName("torvash");
         return torvash::runCommandLineSearch(QCoreApplication::arguments());
-    std::cerr << "torvash: this build has no window yet; search from the command line:\n"
-                 "  torvash --keyword K --seller S [--site http://host[:port]] [--json]\n";
-    return torvash::kExitUsage;
+    }
+    return runWindow(argc, argv);
 }
