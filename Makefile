@@ -56,9 +56,10 @@ test-scalar: deps
 
 bench: deps
 	cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DTORVASH_TESTS=OFF $(CMAKE_FLAGS)
-	cmake --build build-release -j $(JOBS) --target torvash_bench torvash_fetch_bench torvash_search_bench
+	cmake --build build-release -j $(JOBS) --target torvash_bench torvash_fetch_bench torvash_search_bench \
+		torvash_window_bench
 	@status=0; \
-	for bench in torvash_bench torvash_fetch_bench torvash_search_bench; do \
+	for bench in torvash_bench torvash_fetch_bench torvash_search_bench torvash_window_bench; do \
 		build-release/bench/$$bench || status=1; \
 	done; exit $$status
 

@@ -1,56 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "console/CommandLineSearch.h"
-#include "fetch/FetchPage.h"
-#include "platform/CurlHttpLayer.h"
-#include "platform/StdWorkerThreads.h"
-#include "search/SearchRun.h"
-#include "ui/MainWindow.h"
+#include "ui/WindowProgram.h"
 
-#include <QApplication>
-#include <QDesktopServices>
-#include <QMessageBox>
-
-#include <chrono>
-
-namespace {
-
-/** The window, with a search run behind its button; returns the exit code. */
-int runWindow(int argc, char** argv)
-{
-    using namespace torvash;
-    const CurlGlobal curl;
-    QApplication application(argc, argv);
-    QApplication::setApplicationName("torvash");
-    if (QGuiApplication::primaryScreen() == nullptr) {
-        QMessageBox::critical(nullptr, QStringLiteral("Torvash"),
-                              QStringLiteral("The window cannot be created."));
-        return -1;
-    }
-
-    CurlHttpLayer http(CurlHttpLayer::defaultCookieFile());
-    StdWorkerThreads threads;
-    FetchPlatform platform{http, threads};
-    PageAddressList addresses; // before the window, and gone after it
-    int exitCode = 0;
-    {
-        MainWindow window(addresses, [](const QUrl& url) { return QDesktopServices::openUrl(url); });
-        SearchRunner runner(SearchRunSetup{window.controls(), addresses,
-                                           [&platform](TextView address, std::stop_token stop) {
-                                               return FetchPage(platform, address,
-                                                                FetchOptions{.stop = std::move(stop)});
-                                           },
-                                           SearchSiteRoot()});
-        window.setSearchStarter([&runner] { runner.StartSearchRun(); });
-        window.setClosingStep([&runner] { runner.stopAndWait(); });
-        window.show();
-        exitCode = QApplication::exec();
-    }
-    // Workers let go at the run's stop still use the HTTP layer for a moment.
-    StdWorkerThreads::waitForAllWorkers(std::chrono::seconds(1));
-    return exitCode;
-}
-
-} // namespace
+#include <QCoreApplication>
 
 int main(int argc, char** argv)
 {
@@ -59,5 +11,5 @@ int main(int argc, char** argv)
         QCoreApplication::setApplicationName("torvash");
         return torvash::runCommandLineSearch(QCoreApplication::arguments());
     }
-    return runWindow(argc, argv);
+    return torvash::runWindowProgram(argc, argv);
 }
