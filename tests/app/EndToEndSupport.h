@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "support/TemporaryFolder.h"
+
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -12,31 +14,6 @@
 #include <thread>
 
 namespace torvash {
-
-/** A fresh folder under the system's temporary folder, removed with everything in it afterwards. */
-class TemporaryFolder
-{
-public:
-    TemporaryFolder()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "torvash-test-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr)
-            throw std::runtime_error("cannot make a temporary folder");
-        m_path = pattern;
-    }
-    ~TemporaryFolder()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-    TemporaryFolder(const TemporaryFolder&) = delete;
-    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
-
-    [[nodiscard]] const std::filesystem::path& path() const { return m_path; }
-
-private:
-    std::filesystem::path m_path;
-};
 
 /** Polls until `condition` holds or `timeout` passes; whether it held. */
 inline bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout)

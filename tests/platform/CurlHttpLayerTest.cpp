@@ -3,6 +3,7 @@
 #include "platform/CurlHttpLayer.h"
 #include "fetch/FetchPage.h"
 #include "platform/StdWorkerThreads.h"
+#include "support/TemporaryFolder.h"
 #include "support/TestServers.h"
 
 #include <gtest/gtest.h>
@@ -19,28 +20,6 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 const CurlGlobal kCurl; // before any test starts a thread
-
-/** A cookie file in a fresh temporary folder, removed afterwards. */
-class TemporaryFolder
-{
-public:
-    TemporaryFolder()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "torvash-test-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr)
-            throw std::runtime_error("cannot make a temporary folder");
-        m_path = pattern;
-    }
-    ~TemporaryFolder()
-    {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-    [[nodiscard]] const std::filesystem::path& path() const { return m_path; }
-
-private:
-    std::filesystem::path m_path;
-};
 
 /** A loopback port that was free a moment ago and on which nothing listens. */
 int unusedPort()
