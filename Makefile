@@ -6,7 +6,7 @@ FUZZ_SECONDS ?= 600
 CMAKE_FLAGS := -DTORVASH_WARNINGS_AS_ERRORS=ON
 FUZZ_TARGETS := scan_result_page
 
-.PHONY: all deps build demo run screenshot test test-scalar asan tsan bench fuzz-build fuzz format clean
+.PHONY: all deps build demo run screenshot lint test test-scalar asan tsan bench fuzz-build fuzz format clean
 
 all: build
 
@@ -77,6 +77,10 @@ fuzz: fuzz-build
 		build-fuzz/fuzz/fuzz_$$target -max_total_time=$(FUZZ_SECONDS) -max_len=4096 -timeout=10 \
 			-artifact_prefix=build-fuzz/ -print_final_stats=1 build-fuzz/corpus/$$target || exit 1; \
 	done
+
+# clang-tidy over the sources, with the checked-in .clang-tidy; any finding fails.
+lint: build
+	clang-tidy -p build --quiet $$(git ls-files 'src/*.cpp')
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

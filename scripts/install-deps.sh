@@ -18,6 +18,7 @@ packages=(
     clang           # the fuzz targets
     libclang-rt-14-dev
     clang-format
+    clang-tidy
 )
 
 missing=()

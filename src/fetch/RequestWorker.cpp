@@ -139,9 +139,9 @@ void reserveBody(std::string& body, size_t length)
 #if defined(__linux__)
     constexpr size_t kPage = 4096;
     if (body.capacity() >= (size_t{4} << 20)) {
-        const uintptr_t start =
-            (reinterpret_cast<uintptr_t>(body.data()) + kPage - 1) & ~uintptr_t{kPage - 1};
-        madvise(reinterpret_cast<void*>(start), body.capacity() - 2 * kPage, MADV_HUGEPAGE);
+        const size_t misalignment = reinterpret_cast<uintptr_t>(body.data()) % kPage;
+        char* start = body.data() + (misalignment == 0 ? 0 : kPage - misalignment);
+        madvise(start, body.capacity() - 2 * kPage, MADV_HUGEPAGE);
     }
 #endif
 }

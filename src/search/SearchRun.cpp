@@ -72,7 +72,7 @@ Text SearchSiteRoot()
     return TORVASH_SEARCH_SITE_ROOT;
 }
 
-void SearchRun(const SearchRunSetup& setup, std::stop_token stop)
+void SearchRun(const SearchRunSetup& setup, const std::stop_token& stop)
 {
     Controls& controls = setup.controls;
     controls.ClearResultRows();
@@ -105,7 +105,7 @@ bool SearchRunner::StartSearchRun()
     if (m_thread.joinable())
         m_thread.join(); // the last run's thread, which has ended or is about to
     try {
-        m_thread = std::jthread([this](std::stop_token stop) {
+        m_thread = std::jthread([this](const std::stop_token& stop) {
             SearchRun(m_setup, stop);
             m_running = false;
         });

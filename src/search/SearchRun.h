@@ -36,7 +36,7 @@ struct SearchRunSetup
  * "没有找到" row for a page without one) with the page's address beside it in the address list.
  * A stop ends it before its next step, and leaves the controls alone from then on.
  */
-void SearchRun(const SearchRunSetup& setup, std::stop_token stop = {});
+void SearchRun(const SearchRunSetup& setup, const std::stop_token& stop = {});
 
 /**
  * Runs searches on a thread of their own, one at a time. Going away stops a run in progress and
