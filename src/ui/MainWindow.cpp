@@ -242,8 +242,10 @@ void MainWindow::buildControls()
 void MainWindow::FitResultList()
 {
     const auto clampSize = [](int value) { return std::clamp(value, 0, kSizeCeiling); };
-    const int width = clampSize(this->width() - 2);
-    const int height = clampSize(this->height() - kListTop - 1);
+    // A minimised window has no client area to speak of, though Qt keeps reporting its last size.
+    const QSize client = isMinimized() ? QSize(0, 0) : size();
+    const int width = clampSize(client.width() - 2);
+    const int height = clampSize(client.height() - kListTop - 1);
     m_list->setGeometry(1, kListTop, width, height);
 }
 

@@ -61,7 +61,8 @@ public:
     /** Called while the window closes, after the controls have gone inert: stops a run in progress. */
     void setClosingStep(std::function<void()> step) { m_closing = std::move(step); }
 
-    /** Fits the result list to the client area: left 1, top 32, width w - 2, height h - 33. */
+    /** Fits the result list to the client area: left 1, top 32, width w - 2, height h - 33, each at
+     *  least 0 (so 0 x 0 while minimised) and at most 32627. */
     void FitResultList();
     /** The row menu, offered for the selected row when its page cell is filled. */
     void ShowRowMenu();
