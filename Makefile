@@ -44,9 +44,10 @@ asan: deps
 tsan: deps
 	cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DTORVASH_SANITIZERS=thread $(CMAKE_FLAGS)
 	cmake --build build-tsan -j $(JOBS) --target torvash_fetch_tests torvash_platform_tests \
-		torvash_search_tests torvash_app_tests
-	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure -j $(JOBS) \
-		-R '^(FetchPageTest|CurlHttpLayerTest|SearchRunner|SearchRunnerEndToEndTest|SearchRunEndToEndTest)\.'
+		torvash_search_tests torvash_app_tests torvash_ui_tests
+	TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/tests/tsan-qt.supp" \
+		ctest --test-dir build-tsan --output-on-failure -j $(JOBS) \
+		-R '(FetchPageTest|CurlHttpLayerTest|SearchRunner|SearchRunnerEndToEndTest|SearchRunEndToEndTest|WindowControlsTest|LongCellTest|ModalTest|ClosingMidRunTest)\.'
 
 # The text and search suites with the searches scanning byte by byte, as where no vector unit is known.
 test-scalar: deps
