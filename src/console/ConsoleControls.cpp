@@ -12,7 +12,6 @@ namespace torvash {
 
 namespace {
 
-constexpr TextView kNotFound = "\xC3\xBB\xD3\xD0\xD5\xD2\xB5\xBD"; // 没有找到
 constexpr int kPageWidth = 5;
 constexpr int kTitleWidth = 48;
 
@@ -186,7 +185,7 @@ void ConsoleControls::printSummary()
     for (const Row& row : m_rows) {
         if (!row.page.empty())
             page = decodeGbk(row.page);
-        if (CompareText(row.title, kNotFound) == 0 && !row.page.empty())
+        if (CompareText(row.title, kNotFoundTitle) == 0 && !row.page.empty())
             continue;
         if (pages.isEmpty() || pages.last() != page)
             pages << page;

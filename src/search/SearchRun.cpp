@@ -14,11 +14,10 @@ namespace torvash {
 
 namespace {
 
-// 请输入查询的关键词, 请输入查询的旺旺名, 没有找到
+// 请输入查询的关键词, 请输入查询的旺旺名
 constexpr TextView kAskForKeyword =
     "\xC7\xEB\xCA\xE4\xC8\xEB\xB2\xE9\xD1\xAF\xB5\xC4\xB9\xD8\xBC\xFC\xB4\xCA";
 constexpr TextView kAskForSeller = "\xC7\xEB\xCA\xE4\xC8\xEB\xB2\xE9\xD1\xAF\xB5\xC4\xCD\xFA\xCD\xFA\xC3\xFB";
-constexpr TextView kNotFound = "\xC3\xBB\xD3\xD0\xD5\xD2\xB5\xBD";
 
 /** "001" to "100". */
 Text pageNumberCell(int32_t page)
@@ -52,7 +51,7 @@ void addRowsOfPage(const SearchRunSetup& setup, const std::stop_token& stop, con
         addRow(setup, stop, hit.ordinal == 1 ? TextView(cell) : TextView(), hit.title, hit.link, address);
     });
     if (!present)
-        addRow(setup, stop, cell, kNotFound, {}, address);
+        addRow(setup, stop, cell, kNotFoundTitle, {}, address);
 }
 
 /** Shows a field's message and ends the run; true when the field was empty. */

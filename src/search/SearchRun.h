@@ -20,6 +20,8 @@ using PageFetcher = std::function<Bytes(TextView address, std::stop_token stop)>
 Text SearchSiteRoot();
 
 inline constexpr int32_t kResultPages = 100;
+/** The title of the row of a page without the seller: 没有找到. */
+inline constexpr TextView kNotFoundTitle = "\xC3\xBB\xD3\xD0\xD5\xD2\xB5\xBD";
 
 /** What a run works on; all of it outlives the run. */
 struct SearchRunSetup
