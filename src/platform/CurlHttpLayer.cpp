@@ -402,7 +402,7 @@ public:
 
     void queryRawHeaders(std::span<char> buffer) const
     {
-        if (!m_headersComplete || m_finalHeaders.size() + 1 > buffer.size())
+        if (!m_finalHeadersKept || m_finalHeaders.size() + 1 > buffer.size())
             return;
         std::copy(m_finalHeaders.begin(), m_finalHeaders.end(), buffer.begin());
         buffer[m_finalHeaders.size()] = '\0';
@@ -552,8 +552,11 @@ private:
             (status == 301 || status == 302 || status == 303 || status == 307 || status == 308) &&
             containsIgnoringCase(m_block, "\r\nLocation:");
         if (!interim && !followed) {
-            m_finalHeaders = m_blockTooLarge ? std::string() : m_block + "\r\n";
-            m_headersComplete = !m_blockTooLarge;
+            // A block past the ceiling is not kept, so it is not delivered, as one too big for the
+            // caller's buffer would not be; the body still follows.
+            m_finalHeadersKept = !m_blockTooLarge;
+            m_finalHeaders = m_finalHeadersKept ? m_block + "\r\n" : std::string();
+            m_headersComplete = true;
         }
         m_block.clear();
         m_blockTooLarge = false;
@@ -591,6 +594,7 @@ private:
     std::string m_block; // the header lines of the response being received
     bool m_blockTooLarge = false;
     std::string m_finalHeaders;
+    bool m_finalHeadersKept = false; // the final block is in m_finalHeaders, whole
     bool m_headersComplete = false;
     std::string m_pending;
     size_t m_pendingFrom = 0;
