@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Random texts and needles: FindText, FindTextReverse and a WalkingSearch with growing ends find what
 // the plain byte-by-byte walk finds.
+#include "FuzzCheck.h"
 #include "support/PlainWalk.h"
 #include "text/TextOperations.h"
 #include "text/WalkingSearch.h"
@@ -8,16 +9,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
-
-namespace {
-
-void require(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

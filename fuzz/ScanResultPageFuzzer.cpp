@@ -1,22 +1,13 @@
 // SPDX-License-Identifier: MIT
 // Random pages and seller texts: the scan ends, numbers its hits 1, 2, 3..., cuts every title and link
 // out of the page, and finds what cutting and searching afresh for every hit finds.
+#include "FuzzCheck.h"
 #include "search/ResultPageScanner.h"
 #include "support/LiteralResultPageScan.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
-
-namespace {
-
-void require(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

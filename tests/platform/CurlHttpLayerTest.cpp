@@ -3,6 +3,7 @@
 #include "platform/CurlHttpLayer.h"
 #include "fetch/FetchPage.h"
 #include "platform/StdWorkerThreads.h"
+#include "support/RealFetchTest.h"
 #include "support/TemporaryFolder.h"
 #include "support/TestServers.h"
 
@@ -19,8 +20,6 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-const CurlGlobal kCurl; // before any test starts a thread
-
 /** A loopback port that was free a moment ago and on which nothing listens. */
 int unusedPort()
 {
@@ -35,21 +34,7 @@ int unusedPort()
     return ntohs(address.sin_port);
 }
 
-class CurlHttpLayerTest : public ::testing::Test
-{
-protected:
-    void TearDown() override { EXPECT_TRUE(StdWorkerThreads::waitForAllWorkers(5s)); }
-
-    Bytes fetch(const std::string& address, FetchOptions options = {})
-    {
-        FetchPlatform platform{m_http, m_threads};
-        return FetchPage(platform, Text(address), options);
-    }
-
-    TemporaryFolder m_folder;
-    CurlHttpLayer m_http{m_folder.path() / "cookies.txt"};
-    StdWorkerThreads m_threads;
-};
+using CurlHttpLayerTest = RealFetchTest;
 
 TEST_F(CurlHttpLayerTest, DeliversBodiesWithLengthChunkedOrOfAnErrorStatus)
 {

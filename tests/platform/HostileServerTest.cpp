@@ -4,6 +4,7 @@
 #include "fetch/FetchPage.h"
 #include "platform/CurlHttpLayer.h"
 #include "platform/StdWorkerThreads.h"
+#include "support/RealFetchTest.h"
 #include "support/TemporaryFolder.h"
 #include "support/TestServers.h"
 
@@ -22,8 +23,6 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-const CurlGlobal kCurl; // before any test starts a thread
-
 /** A field of /proc/self/status in KiB ("VmRSS", "VmHWM"), or -1 when it cannot be read. */
 long statusKibibytes(const std::string& field)
 {
@@ -40,21 +39,7 @@ void idleUntilStopped(const std::atomic<bool>& stopping)
         std::this_thread::sleep_for(10ms);
 }
 
-class HostileServerTest : public ::testing::Test
-{
-protected:
-    void TearDown() override { EXPECT_TRUE(StdWorkerThreads::waitForAllWorkers(5s)); }
-
-    Bytes fetch(const std::string& address, FetchOptions options = {})
-    {
-        FetchPlatform platform{m_http, m_threads};
-        return FetchPage(platform, Text(address), options);
-    }
-
-    TemporaryFolder m_folder;
-    CurlHttpLayer m_http{m_folder.path() / "cookies.txt"};
-    StdWorkerThreads m_threads;
-};
+using HostileServerTest = RealFetchTest;
 
 // Servers that never finish a reply: the fetch gives up after its time-out, drops what came so far,
 // and the abandoned transfer stops at once.
