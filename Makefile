@@ -47,7 +47,7 @@ tsan: deps
 		torvash_search_tests torvash_app_tests torvash_ui_tests
 	TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/tests/tsan-qt.supp" \
 		ctest --test-dir build-tsan --output-on-failure -j $(JOBS) \
-		-R '(FetchPageTest|CurlHttpLayerTest|SearchRunner|SearchRunnerEndToEndTest|SearchRunEndToEndTest|WindowControlsTest|LongCellTest|ModalTest|ClosingMidRunTest)\.'
+		-R '(FetchPageTest|CurlHttpLayerTest|SearchRunner|SearchRunnerEndToEndTest|SearchRunEndToEndTest|LongUseTest|WindowControlsTest|LongCellTest|ModalTest|ClosingMidRunTest)\.'
 
 # The text and search suites with the searches scanning byte by byte, as where no vector unit is known.
 test-scalar: deps

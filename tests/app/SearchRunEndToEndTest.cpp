@@ -26,20 +26,11 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-const CurlGlobal kCurl; // before any test starts a thread
-
 // 茶叶, 茶叶旗舰店, 小李的店, 没有找到
 constexpr const char* kTea = "\xB2\xE8\xD2\xB6";
 constexpr const char* kTeaFlagshipStore = "\xB2\xE8\xD2\xB6\xC6\xEC\xBD\xA2\xB5\xEA";
 constexpr const char* kXiaoLisStore = "\xD0\xA1\xC0\xEE\xB5\xC4\xB5\xEA";
 constexpr const char* kNotFound = "\xC3\xBB\xD3\xD0\xD5\xD2\xB5\xBD";
-
-std::string pageCell(int page)
-{
-    char cell[8];
-    std::snprintf(cell, sizeof cell, "%03d", page);
-    return cell;
-}
 
 std::string entryOf(const PageAddressList& addresses, size_t index)
 {
@@ -124,30 +115,6 @@ void expectRowsOfDemoRun(const std::vector<FakeControls::Row>& rows, const PageA
     }
     EXPECT_EQ(row, rows.size()) << "rows beyond page 100";
 }
-
-/** The real fetching stack, with a cookie file of its own. */
-class FetchingTest : public ::testing::Test
-{
-protected:
-    // Workers abandoned at a stop still use the HTTP layer until their transfer ends.
-    void TearDown() override { EXPECT_TRUE(StdWorkerThreads::waitForAllWorkers(5s)); }
-
-    SearchRunSetup setupFor(FakeControls& controls, const std::string& root)
-    {
-        return SearchRunSetup{controls, m_addresses,
-                              [this](TextView address, std::stop_token stop) {
-                                  return FetchPage(m_platform, address,
-                                                   FetchOptions{.stop = std::move(stop)});
-                              },
-                              Text(std::string_view(root))};
-    }
-
-    TemporaryFolder m_folder;
-    CurlHttpLayer m_http{m_folder.path() / "cookies.txt"};
-    StdWorkerThreads m_threads;
-    FetchPlatform m_platform{m_http, m_threads};
-    PageAddressList m_addresses;
-};
 
 class SearchRunEndToEndTest : public FetchingTest
 {

@@ -2,17 +2,19 @@
 // The real fetching stack against servers on loopback that stall, lie or break the protocol: each fetch
 // must end within its bound and with a result that follows from what the server did.
 #include "fetch/FetchPage.h"
+#include "fetch/RequestWorker.h"
 #include "platform/CurlHttpLayer.h"
 #include "platform/StdWorkerThreads.h"
+#include "support/ProcessFigures.h"
 #include "support/RealFetchTest.h"
 #include "support/TemporaryFolder.h"
 #include "support/TestServers.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -22,16 +24,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
-
-/** A field of /proc/self/status in KiB ("VmRSS", "VmHWM"), or -1 when it cannot be read. */
-long statusKibibytes(const std::string& field)
-{
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.starts_with(field + ":"))
-            return std::stol(line.substr(field.size() + 1));
-    return -1;
-}
 
 void idleUntilStopped(const std::atomic<bool>& stopping)
 {
@@ -61,7 +53,7 @@ TEST_P(HostileStallTest, GivesEmptyBytesAndNoHeadersAfterTheTimeOutAndTheWorkerS
     RawResponder server(row.respond);
     auto received = std::make_shared<std::atomic<intptr_t>>(0);
     Text headers = "untouched";
-    const long peakBefore = statusKibibytes("VmHWM");
+    const long peakBefore = process::statusKibibytes("VmHWM");
     const auto started = Clock::now();
 
     const Bytes body =
@@ -81,7 +73,7 @@ TEST_P(HostileStallTest, GivesEmptyBytesAndNoHeadersAfterTheTimeOutAndTheWorkerS
     EXPECT_TRUE(StdWorkerThreads::waitForAllWorkers(1s));
     EXPECT_EQ(received->load() > 0, row.bodyFlows) << received->load() << " bytes";
     // The peak, not the current figure: the body is freed once the worker ends.
-    const long peakAfter = statusKibibytes("VmHWM");
+    const long peakAfter = process::statusKibibytes("VmHWM");
     ASSERT_GT(peakBefore, 0);
     EXPECT_LT(peakAfter - peakBefore, 512L * 1024) << "peak resident KiB grew from " << peakBefore;
 }
@@ -121,6 +113,39 @@ INSTANTIATE_TEST_SUITE_P(
                                 },
                                 2, true}),
     [](const ::testing::TestParamInfo<StallCase>& info) { return std::string(info.param.name); });
+
+TEST_F(HostileServerTest, BodyThatNeverEndsIsCutAtTheCapWithMemoryBounded)
+{
+    std::atomic<int64_t> sent = 0;
+    RawResponder endless([&sent](int socket, const std::string&, const std::atomic<bool>& stopping) {
+        RawResponder::sendAll(socket, "HTTP/1.1 200 OK\r\n\r\n");
+        const std::string chunk(256 * 1024, 'z');
+        while (!stopping) {
+            const ssize_t count = ::send(socket, chunk.data(), chunk.size(), MSG_NOSIGNAL);
+            if (count <= 0)
+                return; // the fetch hung up
+            sent += count;
+        }
+    });
+    const long peakBefore = process::statusKibibytes("VmHWM");
+    const auto started = Clock::now();
+
+    const Bytes body = fetch(endless.address("/"), FetchOptions{.timeoutSeconds = 60});
+
+    EXPECT_LT(Clock::now() - started, 30s);
+    ASSERT_EQ(body.size(), static_cast<size_t>(kBodyCap));
+    EXPECT_TRUE(std::all_of(body.bytes().begin(), body.bytes().end(), [](char byte) { return byte == 'z'; }));
+    EXPECT_TRUE(StdWorkerThreads::waitForAllWorkers(1s));
+    // The server finds the connection closed soon after the cap, not a stream read to the end of time.
+    EXPECT_LT(sent.load(), kBodyCap + (int64_t{64} << 20));
+    // Grown by doubling, a body touches no more than its final size at any moment: the half copied into
+    // a new block and the old half together make the whole. Where freed blocks are held back, every
+    // smaller step stays too, about as much again.
+    const long peakAfter = process::statusKibibytes("VmHWM");
+    ASSERT_GT(peakBefore, 0);
+    const long bound = process::kFreedMemoryIsHeldBack ? kBodyCap / 1024 * 9 / 4 : kBodyCap / 1024 * 5 / 4;
+    EXPECT_LT(peakAfter - peakBefore, bound) << "peak resident KiB grew from " << peakBefore;
+}
 
 TEST_F(HostileServerTest, ByteTrickleCompletesWhenTheTimeOutCoversTheWholeReply)
 {
