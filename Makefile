@@ -4,7 +4,7 @@
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 600
 CMAKE_FLAGS := -DTORVASH_WARNINGS_AS_ERRORS=ON
-FUZZ_TARGETS := scan_result_page find_text
+FUZZ_TARGETS := scan_result_page find_text text_operations address fetch_channel request_worker
 
 .PHONY: all deps build demo run screenshot lint test test-scalar asan tsan bench fuzz-build fuzz format clean
 

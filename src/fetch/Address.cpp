@@ -6,13 +6,21 @@
 namespace torvash {
 
 namespace {
+
 constexpr int32_t kDefaultPort = 80;
+
+/** Where the host begins: after the first "http://", or at the first byte without one. */
+int32_t HostStart(TextView address)
+{
+    const int32_t scheme = FindText(address, "http://", Case::Exact);
+    return scheme == -1 ? 1 : scheme + 7;
 }
+
+} // namespace
 
 Text HostOfAddress(TextView address, bool keepPort)
 {
-    const int32_t scheme = FindText(address, "http://", Case::Exact);
-    const int32_t start = scheme == -1 ? 1 : scheme + 7;
+    const int32_t start = HostStart(address);
     const int32_t slash = FindText(address, "/", start, Case::Exact);
     const int32_t length = slash == -1 ? TextLength(address) - start + 1 : slash - start;
     Text host = MidText(address, start, length);
@@ -26,8 +34,9 @@ Text HostOfAddress(TextView address, bool keepPort)
 
 Text PathOfAddress(TextView address)
 {
-    const int32_t host = FindText(address, HostOfAddress(address, false), Case::Ignore);
-    const int32_t slash = FindText(address, "/", host, Case::Exact);
+    // From where the host begins, not from the first place its text appears: a host such as "h" or
+    // "p" also stands inside "http://", and the path would then take in the scheme's "//".
+    const int32_t slash = FindText(address, "/", HostStart(address), Case::Exact);
     if (slash == -1)
         return "/";
     return RightText(address, TextLength(address) - slash + 1);

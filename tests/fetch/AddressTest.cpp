@@ -36,6 +36,12 @@ constexpr AddressCase kAddressCases[] = {
     // The first "http://" starts the host; a later one is just part of the path.
     {"http://a.example.com/go?to=http://b.example.com/",
          "a.example.com", "a.example.com", "/go?to=http://b.example.com/", 80},
+    // A host whose text also stands earlier, within "http://", still has its path start after it.
+    {"http://h/x", "h", "h", "/x", 80},
+    {"http://p:8080/index.html", "p", "p:8080", "/index.html", 8080},
+    {"http://HTTP/x", "http", "http", "/x", 80},
+    {"xhttp://x/y", "x", "x", "/y", 80},
+    {"http:///x", "", "", "/x", 80},
     {"", "", "", "/", 80},
 };
 // clang-format on
