@@ -53,13 +53,6 @@ std::vector<std::string> linesOf(const std::string& text)
     return lines;
 }
 
-std::string pageCell(int page)
-{
-    char cell[8];
-    std::snprintf(cell, sizeof cell, "%03d", page);
-    return cell;
-}
-
 /**
  * The program as a child process. Its standard output and error go to files in `folder`, and its data
  * folder and home are in `folder` too, so that its cookie file never lands in the user's home.
@@ -67,7 +60,9 @@ std::string pageCell(int page)
 class TorvashProcess
 {
 public:
-    TorvashProcess(const std::vector<std::string>& arguments, const std::filesystem::path& folder)
+    TorvashProcess(const std::vector<std::string>& arguments, const std::filesystem::path& folder,
+                   const std::string& executable = TORVASH_EXECUTABLE,
+                   const std::vector<std::string>& moreEnvironment = {})
         : m_out(folder / "stdout")
         , m_err(folder / "stderr")
     {
@@ -79,8 +74,9 @@ public:
         }
         environment.push_back("XDG_DATA_HOME=" + (folder / "data").string());
         environment.push_back("HOME=" + (folder / "home").string());
+        environment.insert(environment.end(), moreEnvironment.begin(), moreEnvironment.end());
 
-        std::vector<std::string> argv = {TORVASH_EXECUTABLE};
+        std::vector<std::string> argv = {executable};
         argv.insert(argv.end(), arguments.begin(), arguments.end());
 
         posix_spawn_file_actions_t files;
@@ -103,12 +99,12 @@ public:
         posix_spawnattr_setsigdefault(&attributes, &interrupts);
         posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
 
-        const int spawned = posix_spawn(&m_pid, TORVASH_EXECUTABLE, &files, &attributes,
+        const int spawned = posix_spawn(&m_pid, executable.c_str(), &files, &attributes,
                                         pointersTo(argv).data(), pointersTo(environment).data());
         posix_spawnattr_destroy(&attributes);
         posix_spawn_file_actions_destroy(&files);
         if (spawned != 0)
-            throw std::runtime_error("cannot start " TORVASH_EXECUTABLE);
+            throw std::runtime_error("cannot start " + executable);
     }
 
     ~TorvashProcess()
@@ -134,6 +130,7 @@ public:
     }
 
     void interrupt() const { ::kill(m_pid, SIGINT); }
+    void terminate() const { ::kill(m_pid, SIGTERM); }
     [[nodiscard]] std::string out() const { return readFile(m_out); }
     [[nodiscard]] std::string err() const { return readFile(m_err); }
 
@@ -348,6 +345,35 @@ TEST_F(CommandLineTest, InterruptDuringARunEndsTheProgramWithCode130WithinTwoSec
 
     ASSERT_TRUE(exitCode.has_value()) << "torvash still runs 2 s after the interrupt";
     EXPECT_EQ(*exitCode, 130);
+}
+
+// Without arguments the program opens its window, which lives in a module beside the executable.
+
+TEST(WindowFromCommandLine, StartsWhenTheModuleIsBesideTheProgram)
+{
+    TemporaryFolder folder;
+    TorvashProcess process({}, folder.path(), TORVASH_EXECUTABLE, {"QT_QPA_PLATFORM=offscreen"});
+
+    // The window's event loop keeps the program running until it is told to end.
+    EXPECT_EQ(process.waitForExit(1500ms), std::nullopt) << process.err();
+    process.terminate();
+    EXPECT_EQ(process.waitForExit(5s), -SIGTERM);
+    EXPECT_EQ(process.err().find("cannot open the window"), std::string::npos) << process.err();
+}
+
+TEST(WindowFromCommandLine, SaysWhyAndExitsWithCode1WhenTheModuleIsMissing)
+{
+    TemporaryFolder folder;
+    const std::filesystem::path lonely = folder.path() / "torvash";
+    std::filesystem::copy_file(TORVASH_EXECUTABLE, lonely);
+    TorvashProcess process({}, folder.path(), lonely.string(), {"QT_QPA_PLATFORM=offscreen"});
+
+    EXPECT_EQ(process.waitForExit(5s), 1);
+    EXPECT_TRUE(process.err().starts_with("torvash: cannot open the window: ")) << process.err();
+    EXPECT_NE(process.err().find("libtorvash-window.so"), std::string::npos) << process.err();
+    // A search from the command line does not need the module.
+    TorvashProcess refusal({"--keyword", "", "--seller", "x"}, folder.path(), lonely.string());
+    EXPECT_EQ(refusal.waitForExit(5s), 2) << refusal.err();
 }
 
 } // namespace
