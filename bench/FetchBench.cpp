@@ -6,6 +6,7 @@
 #include "RealisticPage.h"
 #include "fetch/FetchPage.h"
 #include "platform/CurlHttpLayer.h"
+#include "platform/MemoryReuse.h"
 #include "platform/StdWorkerThreads.h"
 
 #include <getopt.h>
@@ -29,6 +30,7 @@ constexpr int kRounds = 7;
 
 int fetch(const std::string& address, int times)
 {
+    KeepFreedMemoryForReuse(); // as the program does
     const CurlGlobal curl;
     CurlHttpLayer http({}); // no cookie file: nothing to read or write beside the fetches
     StdWorkerThreads threads;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "console/CommandLineSearch.h"
 #include "platform/LoadableModule.h"
+#include "platform/MemoryReuse.h"
 
 #include <QCoreApplication>
 
@@ -28,6 +29,7 @@ int runWindowProgramFromModule(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    torvash::KeepFreedMemoryForReuse();
     if (argc > 1) {
         QCoreApplication application(argc, argv);
         QCoreApplication::setApplicationName("torvash");

@@ -445,9 +445,17 @@ private:
         const Session& session = *m_connection.session;
         const std::string url =
             "http://" + m_connection.host + ":" + std::to_string(m_connection.port) + requestTarget(m_path);
-        for (const std::string& line : headerLinesOf(headerLines))
+        bool connectionNamed = false;
+        for (const std::string& line : headerLinesOf(headerLines)) {
             appendHeader(line);
+            connectionNamed = connectionNamed || lowered(line.substr(0, 11)) == "connection:";
+        }
         appendHeader("Expect:"); // no "100-continue" round trip before a body
+        // The connection is never used again, so the server may close it first: the closing side
+        // keeps the port pair waiting for minutes, and a client that closes every connection runs
+        // through its local ports and finds each new connection slower to open.
+        if (!connectionNamed)
+            appendHeader("Connection: close");
 
         bool ok = setOption(easy, CURLOPT_ERRORBUFFER, m_error.data());
         ok = ok && setOption(easy, CURLOPT_NOSIGNAL, 1L);

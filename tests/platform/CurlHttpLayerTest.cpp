@@ -100,6 +100,26 @@ TEST_F(CurlHttpLayerTest, SendsTheDefaultHeadersAndThePathAsGivenWithUnsafeBytes
     EXPECT_EQ(seen.find("Accept-Language")->second, "zh-cn");
     EXPECT_EQ(seen.find("Referer")->second, server.address(query));
     EXPECT_TRUE(seen.find("Accept")->second.starts_with("image/gif, "));
+    // The connection is not used again, so the server is told it may close it.
+    EXPECT_EQ(seen.count("Connection"), 1U);
+    EXPECT_EQ(seen.find("Connection")->second, "close");
+}
+
+TEST_F(CurlHttpLayerTest, SendsTheCallersConnectionHeaderInsteadOfItsOwn)
+{
+    HttpTestServer server;
+    httplib::Headers seen;
+    server.routes().Get("/", [&](const httplib::Request& request, httplib::Response& response) {
+        seen = request.headers;
+        response.set_content("ok", "text/html");
+    });
+    server.start();
+
+    ASSERT_EQ(fetch(server.address("/"), FetchOptions{.extraHeaders = "connection: Keep-Alive\r\n"}),
+              Bytes("ok"));
+
+    EXPECT_EQ(seen.count("Connection"), 1U);
+    EXPECT_EQ(seen.find("Connection")->second, "Keep-Alive");
 }
 
 TEST_F(CurlHttpLayerTest, PostsAFormBody)
