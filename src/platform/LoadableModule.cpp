@@ -19,9 +19,9 @@ std::string lastLoaderError()
 
 LoadableModule::LoadableModule(const std::filesystem::path& file)
 {
-    // Resolving every symbol now makes a module that does not fit fail here, with a message, rather
-    // than at some later call.
-    m_handle = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // Functions are bound at their first call: binding all of them now, in the module and in every
+    // library it brings along, would add a good part of the loading time to every start.
+    m_handle = ::dlopen(file.c_str(), RTLD_LAZY | RTLD_LOCAL);
     if (m_handle == nullptr)
         m_error = lastLoaderError();
 }
