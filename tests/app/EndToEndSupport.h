@@ -4,6 +4,7 @@
 #include "fakes/FakeControls.h"
 #include "fetch/FetchPage.h"
 #include "search/SearchRun.h"
+#include "support/GbkTexts.h"
 #include "support/RealFetchTest.h"
 
 #include <atomic>

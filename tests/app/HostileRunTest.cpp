@@ -21,7 +21,6 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
 constexpr const char* kKeyword = "tea";
-constexpr const char* kNotFound = "\xC3\xBB\xD3\xD0\xD5\xD2\xB5\xBD"; // 没有找到
 constexpr const char* kFrontPage = "<html><body>front page</body></html>";
 
 using HostileRunTest = FetchingTest;

@@ -26,11 +26,9 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-// 茶叶, 茶叶旗舰店, 小李的店, 没有找到
-constexpr const char* kTea = "\xB2\xE8\xD2\xB6";
+// 茶叶旗舰店, 小李的店
 constexpr const char* kTeaFlagshipStore = "\xB2\xE8\xD2\xB6\xC6\xEC\xBD\xA2\xB5\xEA";
 constexpr const char* kXiaoLisStore = "\xD0\xA1\xC0\xEE\xB5\xC4\xB5\xEA";
-constexpr const char* kNotFound = "\xC3\xBB\xD3\xD0\xD5\xD2\xB5\xBD";
 
 std::string entryOf(const PageAddressList& addresses, size_t index)
 {

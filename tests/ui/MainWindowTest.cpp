@@ -22,11 +22,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// 宝贝一, 宝贝二, 宝贝三
-constexpr const char* kTitleOne = "\xB1\xA6\xB1\xB4\xD2\xBB";
-constexpr const char* kTitleTwo = "\xB1\xA6\xB1\xB4\xB6\xFE";
-constexpr const char* kTitleThree = "\xB1\xA6\xB1\xB4\xC8\xFD";
-
 /** Every control but the list, which alone follows the window's size. */
 constexpr const char* kFixedControls[] = {"标签1", "编辑框1", "标签2", "编辑框2", "按钮1", "超级链接框1"};
 

@@ -15,12 +15,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// 宝贝一, 宝贝二, 没有找到, 宝贝三
-constexpr const char* kTitleOne = "\xB1\xA6\xB1\xB4\xD2\xBB";
-constexpr const char* kTitleTwo = "\xB1\xA6\xB1\xB4\xB6\xFE";
-constexpr const char* kNotFound = "\xC3\xBB\xD3\xD0\xD5\xD2\xB5\xBD";
-constexpr const char* kTitleThree = "\xB1\xA6\xB1\xB4\xC8\xFD";
-
 constexpr const char* kPageOne = "http://127.0.0.1:9/search?q=tea&tab=coefp";
 constexpr const char* kPageTwo = "http://127.0.0.1:9/search?q=tea&tab=coefp&s=44";
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "search/PageAddressList.h"
+#include "support/GbkTexts.h"
 #include "ui/MainWindow.h"
 
 #include <QAbstractItemModel>
@@ -28,6 +29,11 @@
 #include <vector>
 
 namespace torvash {
+
+// Listing titles for rows the tests fill in: 宝贝一, 宝贝二, 宝贝三 (GBK).
+inline constexpr const char* kTitleOne = "\xB1\xA6\xB1\xB4\xD2\xBB";
+inline constexpr const char* kTitleTwo = "\xB1\xA6\xB1\xB4\xB6\xFE";
+inline constexpr const char* kTitleThree = "\xB1\xA6\xB1\xB4\xC8\xFD";
 
 inline QString utf8(const char* text)
 {
